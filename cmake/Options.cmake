@@ -1,0 +1,21 @@
+include(GNUInstallDirs)
+
+# Developer targets only when Pelto is the top-level project.
+option(PELTO_BUILD_TESTS "Build the unit tests" ${PROJECT_IS_TOP_LEVEL})
+option(PELTO_BUILD_BENCHMARKS "Build the benchmarks" ${PROJECT_IS_TOP_LEVEL})
+option(PELTO_BUILD_EXAMPLES "Build the demo and examples" ${PROJECT_IS_TOP_LEVEL})
+option(PELTO_BUILD_FUZZERS "Build the libFuzzer targets (clang only)" OFF)
+option(PELTO_INSTALL "Generate the install rules" ON)
+option(PELTO_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
+option(BUILD_SHARED_LIBS "Build pelto as a shared library" OFF)
+
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+set(PELTO_WARNING_FLAGS)
+if(PROJECT_IS_TOP_LEVEL)
+  set(PELTO_WARNING_FLAGS -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion
+                          -Wshadow -Wold-style-cast)
+  if(PELTO_WARNINGS_AS_ERRORS)
+    list(APPEND PELTO_WARNING_FLAGS -Werror)
+  endif()
+endif()

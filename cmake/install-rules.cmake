@@ -1,0 +1,41 @@
+include(CMakePackageConfigHelpers)
+
+set(PELTO_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/pelto"
+    CACHE STRING "Where the CMake package files of pelto are installed")
+mark_as_advanced(PELTO_INSTALL_CMAKEDIR)
+
+# Public headers only; internal headers live under src/ and are never installed.
+install(
+  DIRECTORY include/ "${PROJECT_BINARY_DIR}/include/"
+  DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}"
+  COMPONENT pelto_Development
+  FILES_MATCHING
+  PATTERN "*.hpp"
+  PATTERN "*.h")
+
+install(
+  TARGETS pelto
+  EXPORT peltoTargets
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT pelto_Runtime
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT pelto_Runtime
+          NAMELINK_COMPONENT pelto_Development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT pelto_Development
+  INCLUDES DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}")
+
+install(
+  EXPORT peltoTargets
+  NAMESPACE pelto::
+  DESTINATION "${PELTO_INSTALL_CMAKEDIR}"
+  COMPONENT pelto_Development)
+
+configure_package_config_file(
+  cmake/peltoConfig.cmake.in "${PROJECT_BINARY_DIR}/peltoConfig.cmake"
+  INSTALL_DESTINATION "${PELTO_INSTALL_CMAKEDIR}")
+write_basic_package_version_file(
+  "${PROJECT_BINARY_DIR}/peltoConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(
+  FILES "${PROJECT_BINARY_DIR}/peltoConfig.cmake"
+        "${PROJECT_BINARY_DIR}/peltoConfigVersion.cmake"
+  DESTINATION "${PELTO_INSTALL_CMAKEDIR}"
+  COMPONENT pelto_Development)

@@ -1,0 +1,85 @@
+#ifndef PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP
+#define PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP
+
+#include <pelto/Export.hpp>
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace pelto {
+
+namespace detail {
+class OneEuroFilter;
+}
+
+/// A bank of one-euro filters that smooths several channels sampled together,
+/// such as the x and y of a gaze point: one filter per channel, all with the same
+/// parameters, fed with the sample's common timestamp.
+///
+/// Results are exact: the same inputs give the same bits on every conforming
+/// IEEE 754 target, and an N-channel bank gives what N one-channel banks give.
+///
+/// An ordinary value type: copyable (a copy continues exactly as the original)
+/// and movable (a moved-from bank is empty). Not synchronised: one thread at a
+/// time per bank.
+class PELTO_EXPORT OneEuroFilterManager {
+  public:
+    static constexpr std::int64_t DEFAULT_COUNT = 2;
+    static constexpr double DEFAULT_FREQUENCY = 30.0;  ///< Hz
+    static constexpr double DEFAULT_MIN_CUT_OFF = 1.0; ///< Hz
+    static constexpr double DEFAULT_BETA = 0.007;
+    static constexpr double DEFAULT_D_CUT_OFF = 1.0; ///< Hz
+
+    /// An empty bank: no filters. Every non-empty sample is refused and
+    /// getFilteredValues() is empty.
+    OneEuroFilterManager() noexcept;
+
+    /// A bank of `count` channels. A count of zero or less gives DEFAULT_COUNT
+    /// channels; a frequency or cutoff of zero or less gives its default. Beta is
+    /// taken as given, whatever its sign. Throws std::length_error or
+    /// std::bad_alloc when `count` channels cannot be allocated.
+    OneEuroFilterManager(std::int64_t count, double freq, double minCutOff, double beta,
+                         double dCutOff);
+
+    OneEuroFilterManager(const OneEuroFilterManager& other);
+    OneEuroFilterManager(OneEuroFilterManager&& other) noexcept;
+    OneEuroFilterManager& operator=(const OneEuroFilterManager& other);
+    OneEuroFilterManager& operator=(OneEuroFilterManager&& other) noexcept;
+    ~OneEuroFilterManager();
+
+    /// Smooths one sample: `val` holds one value per channel, `timestamp` is in
+    /// milliseconds, truncated toward zero (-1 means "no timestamp"). Answers true
+    /// when every channel was filtered.
+    ///
+    /// Answers false and changes nothing when `val` does not hold one value per
+    /// channel, or when `timestamp` is not a finite number in [-2^63, 2^63).
+    /// Answers false and resets the bank to its freshly built state (all values
+    /// zero, the next sample passes through) when any channel's result is not
+    /// finite, e.g. after a repeated timestamp or a NaN or infinite value.
+    ///
+    /// Allocates nothing.
+    bool filterValues(double timestamp, std::span<const double> val) noexcept;
+
+    /// A copy of the latest smoothed value of every channel: zeros before the
+    /// first accepted sample and after a reset.
+    [[nodiscard]] std::vector<double> getFilteredValues() const;
+
+    void swap(OneEuroFilterManager& other) noexcept;
+    friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
+
+  private:
+    void reset() noexcept;
+
+    std::vector<detail::OneEuroFilter> filters_;
+    std::vector<double> filteredValues_;
+    std::int64_t count_ = DEFAULT_COUNT;
+    double freq_ = 0.0;
+    double minCutOff_ = 0.0;
+    double beta_ = 0.0;
+    double dCutOff_ = 0.0;
+};
+
+} // namespace pelto
+
+#endif // PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP

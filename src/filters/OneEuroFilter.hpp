@@ -1,0 +1,136 @@
+#ifndef PELTO_SRC_FILTERS_ONEEUROFILTER_HPP
+#define PELTO_SRC_FILTERS_ONEEUROFILTER_HPP
+
+#include "filters/LowPassFilter.hpp"
+
+#include <cmath>
+#include <cstdint>
+
+#if defined(__FAST_MATH__)
+#error "Pelto's filters promise exact IEEE 754 results: do not build them with -ffast-math."
+#endif
+
+namespace pelto::detail {
+
+// One-euro filter of one scalar signal sampled at irregular integer-millisecond
+// timestamps: a low-pass filter whose cutoff rises with the signal's speed.
+//
+// A sample is processed in three steps that a filter bank can interleave across
+// channels: advanceClock (timestamp bookkeeping, identical for every filter fed
+// the same timestamps), cutoff, and smooth. filterValue runs them in order.
+class OneEuroFilter {
+  public:
+    static constexpr double TWO_PI = 6.283185307179586;
+    static constexpr double MILLISECONDS_PER_SECOND = 1000.0;
+    static constexpr std::int64_t NO_TIMESTAMP = -1;
+
+    // What the smoothing of one sample needs from the sampling frequency: the
+    // period and the derivative filter's alpha.
+    struct Timing {
+        double te;
+        double derivativeAlpha;
+    };
+
+    OneEuroFilter() noexcept = default;
+    OneEuroFilter(double freq, double mincutoff, double beta, double dcutoff) noexcept;
+
+    double filterValue(double value, std::int64_t timestamp) noexcept {
+        advanceClock(timestamp);
+        const Timing now = timing();
+        return smooth(value, alphaFor(cutoff(value, now.derivativeAlpha), now.te));
+    }
+
+    // Re-estimates the frequency from the previous timestamp and records this one.
+    void advanceClock(std::int64_t timestamp) noexcept {
+        if (timestamp != NO_TIMESTAMP && lasttime_ != NO_TIMESTAMP) {
+            freq_ = MILLISECONDS_PER_SECOND / timestampDifference(timestamp, lasttime_);
+        }
+        lasttime_ = timestamp;
+    }
+
+    // Takes over the clock of a filter that has just advanced with the same
+    // timestamps: the same operations on the same inputs give the same frequency.
+    void followClock(const OneEuroFilter& lead) noexcept {
+        freq_ = lead.freq_;
+        lasttime_ = lead.lasttime_;
+    }
+
+    [[nodiscard]] Timing timing() const noexcept {
+        const double te = 1.0 / freq_;
+        return {te, alphaFor(dcutoff_, te)};
+    }
+
+    // Filters the rate of change of value and returns the cutoff for smoothing it.
+    double cutoff(double value, double derivativeAlpha) noexcept {
+        const double dv = x_.hasLastRawValue() ? freq_ * (value - x_.lastRawValue()) : 0.0;
+        const double edv = dx_.filterValue(dv, derivativeAlpha);
+        return std::abs(edv) * beta_ + mincutoff_;
+    }
+
+    double smooth(double value, double alpha) noexcept { return x_.filterValue(value, alpha); }
+
+    // Smoothing factor for a cutoff at the sampling period te (seconds). No guard:
+    // IEEE 754 decides zero and infinite operands.
+    [[nodiscard]] static double alphaFor(double cutoff, double te) noexcept {
+        const double tau = 1.0 / (cutoff * TWO_PI);
+        return 1.0 / (tau / te + 1.0);
+    }
+
+    [[nodiscard]] double alpha(double cutoff) const noexcept {
+        return alphaFor(cutoff, 1.0 / freq_);
+    }
+
+    // t - last as a double, rounded once from the exact difference. Equal to the
+    // int64 subtraction converted to double whenever that subtraction fits; never
+    // overflows.
+    [[nodiscard]] static double timestampDifference(std::int64_t t, std::int64_t last) noexcept {
+        const auto ut = static_cast<std::uint64_t>(t);
+        const auto ul = static_cast<std::uint64_t>(last);
+        return t >= last ? static_cast<double>(ut - ul) : -static_cast<double>(ul - ut);
+    }
+
+    // Validating setters: an out-of-range value is dropped and the previous one
+    // stays. A NaN compares as in range and is stored.
+    void setFrequency(double freq) noexcept {
+        if (!(freq < 0.0)) {
+            freq_ = freq;
+        }
+    }
+    void setMinCutoff(double mincutoff) noexcept {
+        if (!(mincutoff <= 0.0)) {
+            mincutoff_ = mincutoff;
+        }
+    }
+    void setDerivativeCutoff(double dcutoff) noexcept {
+        if (!(dcutoff <= 0.0)) {
+            dcutoff_ = dcutoff;
+        }
+    }
+
+    [[nodiscard]] double freq() const noexcept { return freq_; }
+    [[nodiscard]] double mincutoff() const noexcept { return mincutoff_; }
+    [[nodiscard]] double beta() const noexcept { return beta_; }
+    [[nodiscard]] double dcutoff() const noexcept { return dcutoff_; }
+    [[nodiscard]] std::int64_t lasttime() const noexcept { return lasttime_; }
+    void setFreq(double freq) noexcept { freq_ = freq; }
+    void setMincutoff(double mincutoff) noexcept { mincutoff_ = mincutoff; }
+    void setBeta(double beta) noexcept { beta_ = beta; }
+    void setDcutoff(double dcutoff) noexcept { dcutoff_ = dcutoff; }
+    void setLasttime(std::int64_t lasttime) noexcept { lasttime_ = lasttime; }
+
+    [[nodiscard]] const LowPassFilter& signalFilter() const noexcept { return x_; }
+    [[nodiscard]] const LowPassFilter& derivativeFilter() const noexcept { return dx_; }
+
+  private:
+    double freq_ = 0.0;
+    double mincutoff_ = 0.0;
+    double beta_ = 0.0;
+    double dcutoff_ = 0.0;
+    std::int64_t lasttime_ = 0;
+    LowPassFilter dx_;
+    LowPassFilter x_;
+};
+
+} // namespace pelto::detail
+
+#endif // PELTO_SRC_FILTERS_ONEEUROFILTER_HPP

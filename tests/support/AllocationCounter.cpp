@@ -1,0 +1,30 @@
+#include "support/AllocationCounter.hpp"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Kept in a translation unit of its own so that no caller sees operator new and
+// operator delete inlined side by side.
+namespace {
+std::atomic<std::size_t> allocations{0};
+}
+
+std::size_t pelto::testing::allocationCount() noexcept {
+    return allocations.load(std::memory_order_relaxed);
+}
+
+void* operator new(std::size_t size) {
+    allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t /*size*/) noexcept {
+    std::free(p);
+}

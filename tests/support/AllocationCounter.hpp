@@ -1,0 +1,14 @@
+#ifndef PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP
+#define PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP
+
+#include <cstddef>
+
+namespace pelto::testing {
+
+// Number of calls of the global operator new so far, in this process. Linking
+// AllocationCounter.cpp replaces operator new to count them.
+std::size_t allocationCount() noexcept;
+
+} // namespace pelto::testing
+
+#endif // PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP
