@@ -39,3 +39,14 @@ install(
         "${PROJECT_BINARY_DIR}/peltoConfigVersion.cmake"
   DESTINATION "${PELTO_INSTALL_CMAKEDIR}"
   COMPONENT pelto_Development)
+
+# The optional JSON integration has an export set of its own, so that the core
+# package stays usable without nlohmann/json.
+if(TARGET pelto_json)
+  install(TARGETS pelto_json EXPORT peltoJsonTargets)
+  install(
+    EXPORT peltoJsonTargets
+    NAMESPACE pelto::
+    DESTINATION "${PELTO_INSTALL_CMAKEDIR}"
+    COMPONENT pelto_Development)
+endif()

@@ -1,5 +1,4 @@
-#ifndef PELTO_SRC_FILTERS_LOWPASSFILTER_HPP
-#define PELTO_SRC_FILTERS_LOWPASSFILTER_HPP
+#pragma once
 
 namespace pelto::detail {
 
@@ -13,13 +12,7 @@ class LowPassFilter {
     // Stores alpha if it lies in (0, 1]; otherwise keeps the current one. A NaN
     // passes both comparisons and is stored.
     void setAlpha(double alpha) noexcept {
-        if (alpha <= 0.0) {
-            return;
-        }
-        if (alpha > 1.0) {
-            return;
-        }
-        a_ = alpha;
+        a_ = alpha <= 0.0 || alpha > 1.0 ? a_ : alpha;
     }
 
     double filterValue(double value) noexcept {
@@ -61,5 +54,3 @@ class LowPassFilter {
 };
 
 } // namespace pelto::detail
-
-#endif // PELTO_SRC_FILTERS_LOWPASSFILTER_HPP

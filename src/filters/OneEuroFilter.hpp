@@ -1,5 +1,4 @@
-#ifndef PELTO_SRC_FILTERS_ONEEUROFILTER_HPP
-#define PELTO_SRC_FILTERS_ONEEUROFILTER_HPP
+#pragma once
 
 #include "filters/LowPassFilter.hpp"
 
@@ -132,5 +131,3 @@ class OneEuroFilter {
 };
 
 } // namespace pelto::detail
-
-#endif // PELTO_SRC_FILTERS_ONEEUROFILTER_HPP

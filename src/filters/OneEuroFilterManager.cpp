@@ -3,6 +3,7 @@
 #include "filters/OneEuroFilter.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <utility>
@@ -35,6 +36,10 @@ OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, doub
     const auto channels = static_cast<std::size_t>(count_);
     filters_.assign(channels, detail::OneEuroFilter(freq_, minCutOff_, beta_, dCutOff_));
     filteredValues_.assign(channels, 0.0);
+    const detail::OneEuroFilter::Timing timing = filters_.front().timing();
+    timing_.freqBits.fill(std::bit_cast<std::uint64_t>(filters_.front().freq()));
+    timing_.period.fill(timing.te);
+    timing_.derivativeAlpha.fill(timing.derivativeAlpha);
 }
 
 OneEuroFilterManager::OneEuroFilterManager(const OneEuroFilterManager& other) = default;
@@ -62,6 +67,7 @@ void OneEuroFilterManager::swap(OneEuroFilterManager& other) noexcept {
     swap(minCutOff_, other.minCutOff_);
     swap(beta_, other.beta_);
     swap(dCutOff_, other.dCutOff_);
+    swap(timing_, other.timing_);
 }
 
 bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double> val) noexcept {
@@ -79,26 +85,28 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
     // them once, with the operations a single filter would use.
     detail::OneEuroFilter& lead = filters_.front();
     lead.advanceClock(t);
-    const detail::OneEuroFilter::Timing timing = lead.timing();
+    const auto key = std::bit_cast<std::uint64_t>(lead.freq());
+    if (key != timing_.freqBits[0] && key != timing_.freqBits[1]) [[unlikely]] {
+        const detail::OneEuroFilter::Timing timing = lead.timing();
+        const std::size_t slot = timing_.next;
+        timing_.next ^= 1U;
+        timing_.freqBits[slot] = key;
+        timing_.period[slot] = timing.te;
+        timing_.derivativeAlpha[slot] = timing.derivativeAlpha;
+    }
+    const std::size_t slot = key == timing_.freqBits[1] ? 1 : 0;
+    const double period = timing_.period[slot];
+    const double derivativeAlpha = timing_.derivativeAlpha[slot];
 
-    // The channels are independent, so the per-sample work runs in passes over all
-    // of them; the middle pass is a plain loop of divisions the compiler can
-    // vectorise. filteredValues_ holds each channel's alpha until its result
-    // replaces it; a reset below zeroes it anyway.
-    double* const scratch = filteredValues_.data();
+    bool finite = true;
     for (std::size_t i = 0; i < channels; ++i) {
         detail::OneEuroFilter& filter = filters_[i];
         filter.followClock(lead);
-        scratch[i] = filter.cutoff(val[i], timing.derivativeAlpha);
-    }
-    for (std::size_t i = 0; i < channels; ++i) {
-        scratch[i] = detail::OneEuroFilter::alphaFor(scratch[i], timing.te);
-    }
-    bool finite = true;
-    for (std::size_t i = 0; i < channels; ++i) {
-        const double result = filters_[i].smooth(val[i], scratch[i]);
-        scratch[i] = result;
-        finite = finite && std::isfinite(result);
+        const double cutoff = filter.cutoff(val[i], derivativeAlpha);
+        const double result =
+            filter.smooth(val[i], detail::OneEuroFilter::alphaFor(cutoff, period));
+        filteredValues_[i] = result;
+        finite &= std::isfinite(result);
     }
     if (!finite) {
         reset();

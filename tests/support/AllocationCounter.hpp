@@ -1,5 +1,4 @@
-#ifndef PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP
-#define PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP
+#pragma once
 
 #include <cstddef>
 
@@ -10,5 +9,3 @@ namespace pelto::testing {
 std::size_t allocationCount() noexcept;
 
 } // namespace pelto::testing
-
-#endif // PELTO_TESTS_SUPPORT_ALLOCATIONCOUNTER_HPP

@@ -1,8 +1,9 @@
-#ifndef PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP
-#define PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP
+#pragma once
 
 #include <pelto/Export.hpp>
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -78,8 +79,16 @@ class PELTO_EXPORT OneEuroFilterManager {
     double minCutOff_ = 0.0;
     double beta_ = 0.0;
     double dCutOff_ = 0.0;
+    // The sampling period and derivative alpha at the two latest distinct sampling
+    // frequencies: at a steady rate the integer-millisecond intervals alternate
+    // between two values, and recomputing these is most of a sample's shared cost.
+    struct TimingMemo {
+        std::array<std::uint64_t, 2> freqBits{};
+        std::array<double, 2> period{};
+        std::array<double, 2> derivativeAlpha{};
+        std::size_t next = 0;
+    };
+    TimingMemo timing_;
 };
 
 } // namespace pelto
-
-#endif // PELTO_FILTERS_ONEEUROFILTERMANAGER_HPP

@@ -1,0 +1,152 @@
+#include "DemoOptions.hpp"
+
+#include "CsvReader.hpp"
+#include "CsvWriter.hpp"
+#include "DemoError.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace pelto::demo {
+namespace {
+
+double positiveNumber(std::string_view option, std::string_view text) {
+    const std::optional<double> value = parseNumber(text);
+    if (!value || !std::isfinite(*value) || !(*value > 0.0)) {
+        throw UsageError(std::string(option) + " needs a positive number, not '" +
+                         std::string(text) + "'");
+    }
+    return *value;
+}
+
+double finiteNumber(std::string_view option, std::string_view text) {
+    const std::optional<double> value = parseNumber(text);
+    if (!value || !std::isfinite(*value)) {
+        throw UsageError(std::string(option) + " needs a number, not '" + std::string(text) + "'");
+    }
+    return *value;
+}
+
+std::uint64_t seedNumber(std::string_view option, std::string_view text) {
+    std::uint64_t value = 0;
+    const char* const end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end) {
+        throw UsageError(std::string(option) + " needs a whole number from 0 to 2^64-1, not '" +
+                         std::string(text) + "'");
+    }
+    return value;
+}
+
+} // namespace
+
+DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
+    DemoOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "-h" || argument == "--help") {
+            options.help = true;
+            continue;
+        }
+        if (!argument.starts_with("--")) {
+            throw UsageError("unexpected argument '" + std::string(argument) + "'");
+        }
+        std::string_view name = argument;
+        std::optional<std::string_view> attached;
+        if (const auto equals = argument.find('='); equals != std::string_view::npos) {
+            name = argument.substr(0, equals);
+            attached = argument.substr(equals + 1);
+        }
+        auto value = [&]() -> std::string_view {
+            if (attached) {
+                return *attached;
+            }
+            if (i + 1 >= arguments.size()) {
+                throw UsageError(std::string(name) + " needs a value");
+            }
+            return arguments[++i];
+        };
+
+        if (name == "--help") {
+            throw UsageError("--help takes no value");
+        }
+        if (name == "--input") {
+            const std::string_view path = value();
+            if (path.empty()) {
+                throw UsageError("--input needs a file name");
+            }
+            options.input = std::filesystem::path(path);
+        } else if (name == "--out") {
+            const std::string_view path = value();
+            if (path.empty()) {
+                throw UsageError("--out needs a folder name");
+            }
+            options.outputFolder = std::filesystem::path(path);
+        } else if (name == "--freq") {
+            options.bank.freq = positiveNumber(name, value());
+        } else if (name == "--min-cutoff") {
+            options.bank.minCutOff = positiveNumber(name, value());
+        } else if (name == "--beta") {
+            options.bank.beta = finiteNumber(name, value());
+        } else if (name == "--d-cutoff") {
+            options.bank.dCutOff = positiveNumber(name, value());
+        } else if (name == "--seed") {
+            options.seed = seedNumber(name, value());
+        } else {
+            throw UsageError("unknown option '" + std::string(name) + "'");
+        }
+    }
+    return options;
+}
+
+std::string demoUsage() {
+    const BankParameters defaults = BankParameters::defaults();
+    return "Usage: pelto-demo [options]\n"
+           "\n"
+           "Shows what the Pelto library does. It initialises a gaze tracker and prints the\n"
+           "report, then smooths a gaze trace with the one-euro filter bank\n"
+           "(OneEuroFilterManager), writes the result as smoothed.csv and as the plot\n"
+           "smoothed.svg, and prints how much jitter the smoothing removed and how much lag it\n"
+           "added.\n"
+           "\n"
+           "Options:\n"
+           "  --input FILE     Smooth the recording in FILE instead of the built-in synthetic\n"
+           "                   trace. Comma-separated; a first line without numbers is a\n"
+           "                   header. Column 1 is the timestamp in milliseconds, every\n"
+           "                   further column one channel; nan marks a missing value.\n"
+           "  --out DIR        Folder for smoothed.csv and smoothed.svg, created if needed\n"
+           "                   (default: " +
+           std::string(DEFAULT_OUTPUT_FOLDER) +
+           " in the current directory).\n"
+           "  --freq HZ        Sampling frequency the filters start from (default " +
+           formatNumber(defaults.freq) +
+           ").\n"
+           "  --min-cutoff HZ  Minimum cutoff frequency: lower removes more jitter and adds\n"
+           "                   more lag (default " +
+           formatNumber(defaults.minCutOff) +
+           ").\n"
+           "  --beta B         Speed coefficient: higher follows fast movements more closely\n"
+           "                   (default " +
+           formatNumber(defaults.beta) +
+           ").\n"
+           "  --d-cutoff HZ    Cutoff frequency for the speed estimate (default " +
+           formatNumber(defaults.dCutOff) +
+           ").\n"
+           "  --seed N         Seed of the synthetic trace (default " +
+           std::to_string(DEFAULT_SEED) +
+           ").\n"
+           "  -h, --help       Show this help and exit.\n"
+           "\n"
+           "Options take their value as the next argument or after '=' (--beta=0.01).\n"
+           "\n"
+           "smoothed.csv has the columns timestamp,accepted,<channels>,<channels>_smoothed.\n"
+           "accepted is 1 when the filter bank took the sample and 0 when it refused it (a\n"
+           "missing value, or a repeated timestamp, resets the bank); the smoothed columns are\n"
+           "empty on refused lines. Every number reads back exactly.\n"
+           "\n"
+           "Exit status: 0 on success, 1 when the input cannot be read or an output cannot be\n"
+           "written (nothing is written then), 2 for a bad command line.\n";
+}
+
+} // namespace pelto::demo

@@ -1,0 +1,222 @@
+// pelto-demo: a host application that walks both roads of the library. It initialises a gaze
+// tracker the way an app would, pumping the main queue until the report arrives, then smooths a
+// gaze trace with the one-euro filter bank and writes the result as CSV and SVG.
+
+#include "CsvReader.hpp"
+#include "CsvWriter.hpp"
+#include "DemoError.hpp"
+#include "DemoOptions.hpp"
+#include "OutputFiles.hpp"
+#include "SmoothedTrace.hpp"
+#include "SvgPlot.hpp"
+#include "SyntheticTrace.hpp"
+#include "TraceSummary.hpp"
+
+#include <pelto/platform/MainQueue.hpp>
+#include <pelto/tracker/Delegates.hpp>
+#include <pelto/tracker/GazeTracker.hpp>
+#include <pelto/types/Enumerations.hpp>
+#include <pelto/types/UserStatusOption.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <exception>
+#include <iomanip>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace pelto::demo;
+
+constexpr int EXIT_FAILED = 1;
+constexpr int EXIT_USAGE = 2;
+
+// How long the demo's event loop waits for the initialisation report: turns of the main queue,
+// with a short sleep after each turn that found nothing to run.
+constexpr int MAX_MAIN_QUEUE_TURNS = 100;
+constexpr std::chrono::milliseconds IDLE_TURN{10};
+
+/// Records the one report of an initialisation.
+class DemoInitializationDelegate final : public pelto::InitializationDelegate {
+  public:
+    void onInitialized(std::shared_ptr<pelto::GazeTracker> tracker,
+                       pelto::InitializationError error) override {
+        ++reports_;
+        tracker_ = std::move(tracker);
+        error_ = error;
+    }
+
+    [[nodiscard]] int reports() const noexcept { return reports_; }
+    [[nodiscard]] const std::shared_ptr<pelto::GazeTracker>& tracker() const noexcept {
+        return tracker_;
+    }
+    [[nodiscard]] pelto::InitializationError error() const noexcept { return error_; }
+
+  private:
+    int reports_ = 0;
+    std::shared_ptr<pelto::GazeTracker> tracker_;
+    pelto::InitializationError error_ = pelto::InitializationError::ERROR_NONE;
+};
+
+std::string significant(double value, int digits) {
+    if (std::isnan(value)) {
+        return "n/a";
+    }
+    std::ostringstream text;
+    text << std::setprecision(digits) << value;
+    return text.str();
+}
+
+std::string fixed(double value, int decimals) {
+    if (std::isnan(value)) {
+        return "n/a";
+    }
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(decimals) << value;
+    return text.str();
+}
+
+void printRow(std::string_view label, const std::string& value) {
+    std::cout << "  " << std::left << std::setw(18) << label << value << '\n';
+}
+
+/// Runs the initialisation road; false when no report arrived.
+bool runInitialization() {
+    std::cout << "1. Initialisation\n";
+    auto option = std::make_shared<pelto::UserStatusOption>();
+    option->useAll();
+    auto delegate = std::make_shared<DemoInitializationDelegate>();
+    pelto::GazeTracker::initGazeTracker(delegate, option);
+    printRow("initGazeTracker",
+             std::string("returned; attention, blink and drowsiness requested; ") +
+                 (delegate->reports() == 0 ? "report pending" : "report already delivered"));
+
+    // The host's event loop: one drain of the main queue per turn.
+    int turns = 0;
+    while (delegate->reports() == 0 && turns < MAX_MAIN_QUEUE_TURNS) {
+        ++turns;
+        if (pelto::MainQueue::drain() == 0) {
+            std::this_thread::sleep_for(IDLE_TURN);
+        }
+    }
+    if (delegate->reports() == 0) {
+        std::cerr << "pelto-demo: no initialisation report after " << MAX_MAIN_QUEUE_TURNS
+                  << " turns of the main queue\n";
+        return false;
+    }
+    printRow("report", "arrived on turn " + std::to_string(turns) + " of the main queue");
+    const pelto::InitializationError error = delegate->error();
+    printRow("tracker", delegate->tracker() ? "yes" : "none");
+    printRow("error",
+             std::to_string(pelto::rawValue(error)) + " " + std::string(pelto::description(error)));
+    if (delegate->tracker()) {
+        pelto::GazeTracker::deinitGazeTracker(delegate->tracker());
+    } else {
+        std::cout << "  No tracker: this build has no gaze engine. The filter bank below works\n"
+                     "  without one.\n";
+    }
+    return true;
+}
+
+std::string describeTrace(const DemoOptions& options, const Trace& trace) {
+    std::string names;
+    for (const auto& name : trace.channelNames) {
+        names += (names.empty() ? "" : ", ") + name;
+    }
+    const std::string source =
+        options.input ? options.input->string() : "synthetic, seed " + std::to_string(options.seed);
+    return source + ": " + std::to_string(trace.samples.size()) + " samples of " + names;
+}
+
+std::string describeBank(const Trace& trace, const BankParameters& bank) {
+    return "OneEuroFilterManager(count " + std::to_string(trace.channelCount()) + ", freq " +
+           formatNumber(bank.freq) + ", minCutOff " + formatNumber(bank.minCutOff) + ", beta " +
+           formatNumber(bank.beta) + ", dCutOff " + formatNumber(bank.dCutOff) + ")";
+}
+
+int run(const DemoOptions& options) {
+    // Read the input first: a bad file stops the demo before it prints or writes anything.
+    const Trace trace =
+        options.input ? readTraceCsv(*options.input) : makeSyntheticTrace(options.seed);
+
+    std::cout << "Pelto demo\n";
+    printRow("library version", pelto::GazeTracker::getFrameworkVersion());
+    std::cout << '\n';
+    if (!runInitialization()) {
+        return EXIT_FAILED;
+    }
+
+    std::cout << "\n2. Smoothing\n";
+    const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
+    const TraceSummary summary = summarizeTrace(trace, smoothed);
+    printRow("trace", describeTrace(options, trace));
+    printRow("filter bank", describeBank(trace, options.bank));
+    printRow("samples", std::to_string(summary.samples) + ", of which " +
+                            std::to_string(summary.refused) + " refused by the bank (" +
+                            std::to_string(summary.resets) + " bank resets)");
+    const double reduction = 100.0 * (1.0 - summary.smoothedJitter / summary.rawJitter);
+    printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
+                                    significant(summary.smoothedJitter, 3) + " (" +
+                                    fixed(-reduction, 0) + "%): RMS step over " +
+                                    std::to_string(summary.fixationSteps) + " steps");
+    printRow("saccade lag", "mean " + fixed(summary.meanLagMs, 1) + " ms, max " +
+                                fixed(summary.maxLagMs, 1) + " ms to reach " +
+                                fixed(LAG_PROGRESS * 100.0, 0) + "% of the step, " +
+                                std::to_string(summary.lagsMeasured) + " of " +
+                                std::to_string(summary.saccades) + " saccades");
+    printRow("saccade speed", "above " + significant(summary.saccadeSpeed, 3) + " per ms (" +
+                                  significant(SACCADE_SPEED_FACTOR, 3) +
+                                  " x the median step speed)");
+    std::cout << "  Less jitter: lower --min-cutoff. Less lag: raise --beta.\n";
+
+    const PlotCaption caption{
+        "pelto-demo: one-euro smoothing of " +
+            (options.input ? options.input->filename().string()
+                           : "a synthetic gaze trace (seed " + std::to_string(options.seed) + ")"),
+        describeBank(trace, options.bank),
+        std::to_string(summary.samples) + " samples, " + std::to_string(summary.refused) +
+            " refused \u00b7 fixation jitter " + significant(summary.rawJitter, 3) + " \u2192 " +
+            significant(summary.smoothedJitter, 3) + " \u00b7 saccade lag " +
+            fixed(summary.meanLagMs, 1) + " ms (mean), " + fixed(summary.maxLagMs, 1) +
+            " ms (max)"};
+    const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
+    const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
+    writeOutputFiles({{csvPath, formatSmoothedCsv(trace, smoothed)},
+                      {svgPath, renderSvgPlot(trace, smoothed, caption)}});
+
+    std::cout << "\n3. Files\n";
+    printRow("CSV", csvPath.string());
+    printRow("plot", svgPath.string() + " (open it in a web browser)");
+    return EXIT_SUCCESS;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const std::vector<std::string_view> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+        DemoOptions options;
+        try {
+            options = parseDemoOptions(arguments);
+        } catch (const UsageError& error) {
+            std::cerr << "pelto-demo: " << error.what() << "\nTry 'pelto-demo --help'.\n";
+            return EXIT_USAGE;
+        }
+        if (options.help) {
+            std::cout << demoUsage();
+            return EXIT_SUCCESS;
+        }
+        return run(options);
+    } catch (const std::exception& error) {
+        std::cerr << "pelto-demo: " << error.what() << '\n';
+        return EXIT_FAILED;
+    }
+}

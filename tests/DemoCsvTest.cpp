@@ -1,0 +1,213 @@
+#include "demo/CsvReader.hpp"
+#include "demo/CsvWriter.hpp"
+#include "demo/DemoError.hpp"
+#include "demo/OutputFiles.hpp"
+#include "demo/SmoothedTrace.hpp"
+#include "demo/SyntheticTrace.hpp"
+
+#include <pelto/filters/OneEuroFilterManager.hpp>
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace pelto::demo {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fresh, empty folder for one test.
+fs::path scratchFolder(const std::string& name) {
+    const fs::path folder = fs::path(testing::TempDir()) / ("DemoCsvTest-" + name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    return folder;
+}
+
+std::string readWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string errorOf(const std::string& content) {
+    std::istringstream in(content);
+    try {
+        (void)parseTraceCsv(in, "trace.csv");
+    } catch (const DemoError& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+struct BadInput {
+    const char* content;
+    const char* message;
+};
+
+class TraceCsvErrorTest : public testing::TestWithParam<BadInput> {};
+
+TEST_P(TraceCsvErrorTest, NamesFileAndLine) {
+    EXPECT_EQ(errorOf(GetParam().content), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInputs, TraceCsvErrorTest,
+    testing::Values(
+        BadInput{"",
+                 "trace.csv:1: the file is empty; expected lines of timestamp,value[,value...]"},
+        BadInput{"\n \r\n", "trace.csv:2: the file is empty; expected lines of "
+                            "timestamp,value[,value...]"},
+        BadInput{"t,x,y\n\n", "trace.csv:2: no samples after the header on line 1"},
+        BadInput{"t,x\n0,1\n16,abc\n", "trace.csv:3: column 2 (x): 'abc' is not a number"},
+        BadInput{"0,1,2\n16,1.5.2,3\n",
+                 "trace.csv:2: column 2 (channel1): '1.5.2' is not a number"},
+        BadInput{"0,1\n16,1e400\n", "trace.csv:2: column 2 (channel1): '1e400' is not a number"},
+        BadInput{"0,1\n16,\x01x\n", "trace.csv:2: column 2 (channel1): '?x' is not a number"},
+        BadInput{"0,1\n16,\n", "trace.csv:2: column 2 (channel1) is empty; write nan for a "
+                               "missing value"},
+        BadInput{"0,1,2\n\n16,1\n", "trace.csv:3: 2 fields, expected 3 as on line 1 (fields "
+                                    "are separated by commas)"},
+        BadInput{"t,x\n0,1,2\n", "trace.csv:2: 3 fields, expected 2 as on line 1 (fields are "
+                                 "separated by commas)"},
+        BadInput{"t,x\nnan,1\n", "trace.csv:2: timestamp 'nan' is not a finite number"},
+        BadInput{"t,x\n-inf,1\n", "trace.csv:2: timestamp '-inf' is not a finite number"},
+        BadInput{"0,1\nnext,2\n", "trace.csv:2: timestamp 'next' is not a number"},
+        BadInput{"abc,1\n", "trace.csv:1: timestamp 'abc' is not a number"},
+        BadInput{"0,1\n9223372036854775808,2\n",
+                 "trace.csv:2: timestamp '9223372036854775808' is out of range (milliseconds "
+                 "within +-2^63)"},
+        BadInput{"t;x\n0;1\n", "trace.csv:2: need a timestamp column and at least one channel, "
+                               "found 1 column (fields are separated by commas)"}));
+
+TEST(TraceCsvTest, HeaderIsOptional) {
+    std::istringstream withHeader("\xEF\xBB\xBF time , \"x\" ,\"say \"\"y\"\"\"\r\n0,1,+2\r\n\r\n"
+                                  "16.5, -3e2 ,NaN\r\n");
+    const Trace named = parseTraceCsv(withHeader, "a.csv");
+    EXPECT_EQ(named.timestampName, "time");
+    EXPECT_EQ(named.channelNames, (std::vector<std::string>{"x", "say \"y\""}));
+    ASSERT_EQ(named.samples.size(), 2U);
+    EXPECT_EQ(named.samples[1].timestamp, 16.5);
+    EXPECT_EQ(named.samples[1].values[0], -300.0);
+    EXPECT_TRUE(std::isnan(named.samples[1].values[1]));
+
+    std::istringstream bare("0,1,2\n16,3,4\n");
+    const Trace unnamed = parseTraceCsv(bare, "b.csv");
+    EXPECT_EQ(unnamed.timestampName, "timestamp");
+    EXPECT_EQ(unnamed.channelNames, (std::vector<std::string>{"channel1", "channel2"}));
+    ASSERT_EQ(unnamed.samples.size(), 2U);
+    EXPECT_EQ(unnamed.samples[0].values, (std::vector<double>{1.0, 2.0}));
+}
+
+TEST(TraceCsvTest, MissingFileAndFolderAreNamed) {
+    const fs::path folder = scratchFolder("missing");
+    const fs::path missing = folder / "nothing.csv";
+    EXPECT_THROW(
+        try { (void)readTraceCsv(missing); } catch (const DemoError& error) {
+            EXPECT_EQ(std::string(error.what()), missing.string() + ": no such file");
+            throw;
+        },
+        DemoError);
+    EXPECT_THROW(
+        try { (void)readTraceCsv(folder); } catch (const DemoError& error) {
+            EXPECT_EQ(std::string(error.what()),
+                      folder.string() + ": is a directory, not a CSV file");
+            throw;
+        },
+        DemoError);
+}
+
+TEST(CsvNumberTest, EveryDoubleReadsBackBitForBit) {
+    const double cases[] = {0.1,
+                            1.0 / 3.0,
+                            -0.0,
+                            12.205030965084358,
+                            1e22,
+                            9007199254740993.0,
+                            std::numeric_limits<double>::denorm_min(),
+                            std::numeric_limits<double>::min(),
+                            -std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::infinity()};
+    for (const double value : cases) {
+        const std::optional<double> back = parseNumber(formatNumber(value));
+        ASSERT_TRUE(back.has_value()) << formatNumber(value);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(*back), std::bit_cast<std::uint64_t>(value))
+            << formatNumber(value);
+    }
+    EXPECT_TRUE(std::isnan(parseNumber(formatNumber(std::nan(""))).value_or(0.0)));
+    for (const char* bad : {"", " ", "0x10", "1e", "--1", "+-1", "1 2", "1,5"}) {
+        EXPECT_FALSE(parseNumber(bad).has_value()) << bad;
+    }
+}
+
+// The written CSV holds exactly what a bank of the same parameters answers, sample by sample,
+// with refused samples marked and their smoothed fields empty.
+TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
+    Trace trace = makeSyntheticTrace(7);
+    // A repeated timestamp resets the bank too.
+    trace.samples.insert(trace.samples.begin() + 40, trace.samples[39]);
+    const BankParameters parameters{60.0, 0.5, 0.02, 1.5};
+    const SmoothedTrace smoothed = smoothTrace(trace, parameters);
+
+    const fs::path file = scratchFolder("roundtrip") / "smoothed.csv";
+    writeOutputFiles({{file, formatSmoothedCsv(trace, smoothed)}});
+    const CsvTable table = readCsvTable(file);
+    EXPECT_EQ(table.header, (std::vector<std::string>{"timestamp", "accepted", "x", "y",
+                                                      "x_smoothed", "y_smoothed"}));
+    ASSERT_EQ(table.rows.size(), trace.samples.size());
+
+    OneEuroFilterManager bank(2, parameters.freq, parameters.minCutOff, parameters.beta,
+                              parameters.dCutOff);
+    std::size_t refused = 0;
+    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
+        const TraceSample& sample = trace.samples[i];
+        const std::vector<std::string>& fields = table.rows[i].fields;
+        const bool accepted = bank.filterValues(sample.timestamp, sample.values);
+        const std::vector<double> expected = bank.getFilteredValues();
+        refused += accepted ? 0 : 1;
+        ASSERT_EQ(fields.size(), 6U);
+        EXPECT_EQ(parseNumber(fields[0]), sample.timestamp);
+        EXPECT_EQ(fields[1], accepted ? "1" : "0") << "line " << table.rows[i].line;
+        for (std::size_t channel = 0; channel < 2; ++channel) {
+            const double raw = parseNumber(fields[2 + channel]).value();
+            EXPECT_TRUE(raw == sample.values[channel] ||
+                        (std::isnan(raw) && std::isnan(sample.values[channel])));
+            if (accepted) {
+                EXPECT_EQ(parseNumber(fields[4 + channel]), expected[channel]);
+            } else {
+                EXPECT_EQ(fields[4 + channel], "");
+            }
+        }
+    }
+    // The dropout of the synthetic trace and the repeated timestamp.
+    EXPECT_GT(refused, 1U);
+    EXPECT_EQ(smoothed.refusedCount(), refused);
+    EXPECT_EQ(smoothed.resetCount(), refused);
+}
+
+TEST(OutputFilesTest, FailureLeavesNoFileBehind) {
+    const fs::path folder = scratchFolder("failure");
+    // A folder in the way of the second file's temporary copy makes it unwritable.
+    fs::create_directories(folder / "plot.svg.tmp" / "blocked");
+    EXPECT_THROW(
+        writeOutputFiles({{folder / "data.csv", "a,b\n"}, {folder / "plot.svg", "<svg/>"}}),
+        DemoError);
+    EXPECT_FALSE(fs::exists(folder / "data.csv"));
+    EXPECT_FALSE(fs::exists(folder / "data.csv.tmp"));
+    EXPECT_FALSE(fs::exists(folder / "plot.svg"));
+
+    writeOutputFiles({{folder / "sub" / "data.csv", "a,b\n"}});
+    EXPECT_EQ(readWhole(folder / "sub" / "data.csv"), "a,b\n");
+    EXPECT_FALSE(fs::exists(folder / "sub" / "data.csv.tmp"));
+}
+
+} // namespace
+} // namespace pelto::demo

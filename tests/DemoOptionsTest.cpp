@@ -1,0 +1,84 @@
+#include "demo/DemoOptions.hpp"
+#include "demo/DemoError.hpp"
+
+#include <pelto/filters/OneEuroFilterManager.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelto::demo {
+namespace {
+
+DemoOptions parse(std::vector<std::string_view> arguments) {
+    return parseDemoOptions(arguments);
+}
+
+TEST(DemoOptionsTest, DefaultsAreTheBanksClassConstants) {
+    const DemoOptions options = parse({});
+    EXPECT_FALSE(options.help);
+    EXPECT_FALSE(options.input.has_value());
+    EXPECT_EQ(options.outputFolder, std::filesystem::path("pelto-demo-out"));
+    EXPECT_EQ(options.bank.freq, OneEuroFilterManager::DEFAULT_FREQUENCY);
+    EXPECT_EQ(options.bank.minCutOff, OneEuroFilterManager::DEFAULT_MIN_CUT_OFF);
+    EXPECT_EQ(options.bank.beta, OneEuroFilterManager::DEFAULT_BETA);
+    EXPECT_EQ(options.bank.dCutOff, OneEuroFilterManager::DEFAULT_D_CUT_OFF);
+}
+
+TEST(DemoOptionsTest, ValuesFollowOrAreAttached) {
+    const DemoOptions options =
+        parse({"--input", "in.csv", "--out=o", "--freq", "60", "--min-cutoff=0.5", "--beta",
+               "-0.25", "--d-cutoff", "2", "--seed", "18446744073709551615", "-h"});
+    EXPECT_TRUE(options.help);
+    EXPECT_EQ(options.input, std::filesystem::path("in.csv"));
+    EXPECT_EQ(options.outputFolder, std::filesystem::path("o"));
+    EXPECT_EQ(options.bank.freq, 60.0);
+    EXPECT_EQ(options.bank.minCutOff, 0.5);
+    EXPECT_EQ(options.bank.beta, -0.25);
+    EXPECT_EQ(options.bank.dCutOff, 2.0);
+    EXPECT_EQ(options.seed, 18446744073709551615U);
+}
+
+struct BadCommandLine {
+    std::vector<std::string_view> arguments;
+    const char* message;
+};
+
+class DemoOptionsErrorTest : public testing::TestWithParam<BadCommandLine> {};
+
+TEST_P(DemoOptionsErrorTest, IsRefusedWithAReason) {
+    try {
+        (void)parse(GetParam().arguments);
+        ADD_FAILURE() << "accepted";
+    } catch (const UsageError& error) {
+        EXPECT_EQ(std::string(error.what()), GetParam().message);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadCommandLines, DemoOptionsErrorTest,
+    testing::Values(
+        BadCommandLine{{"--fraq", "60"}, "unknown option '--fraq'"},
+        BadCommandLine{{"-x"}, "unexpected argument '-x'"},
+        BadCommandLine{{"trace.csv"}, "unexpected argument 'trace.csv'"},
+        BadCommandLine{{"--input"}, "--input needs a value"},
+        BadCommandLine{{"--out="}, "--out needs a folder name"},
+        BadCommandLine{{"--freq", "0"}, "--freq needs a positive number, not '0'"},
+        BadCommandLine{{"--min-cutoff=nan"}, "--min-cutoff needs a positive number, not 'nan'"},
+        BadCommandLine{{"--d-cutoff", "-1"}, "--d-cutoff needs a positive number, not '-1'"},
+        BadCommandLine{{"--beta", "inf"}, "--beta needs a number, not 'inf'"},
+        BadCommandLine{{"--seed", "-1"}, "--seed needs a whole number from 0 to 2^64-1, not '-1'"},
+        BadCommandLine{{"--help=yes"}, "--help takes no value"}));
+
+TEST(DemoOptionsTest, UsageDocumentsEveryOption) {
+    const std::string usage = demoUsage();
+    for (const char* option : {"--input FILE", "--out DIR", "--freq HZ", "--min-cutoff HZ",
+                               "--beta B", "--d-cutoff HZ", "--seed N", "--help"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+} // namespace
+} // namespace pelto::demo
