@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,7 +29,7 @@ namespace fs = std::filesystem;
 
 // A fresh, empty folder for one test.
 fs::path scratchFolder(const std::string& name) {
-    const fs::path folder = fs::path(testing::TempDir()) / ("DemoCsvTest-" + name);
+    fs::path folder = fs::path(testing::TempDir()) / ("DemoCsvTest-" + name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -49,9 +51,15 @@ std::string errorOf(const std::string& content) {
 }
 
 struct BadInput {
+    const char* fault;
     const char* content;
     const char* message;
 };
+
+// Names the case in test listings.
+void PrintTo(const BadInput& input, std::ostream* out) {
+    *out << input.fault;
+}
 
 class TraceCsvErrorTest : public testing::TestWithParam<BadInput> {};
 
@@ -62,31 +70,43 @@ TEST_P(TraceCsvErrorTest, NamesFileAndLine) {
 INSTANTIATE_TEST_SUITE_P(
     BadInputs, TraceCsvErrorTest,
     testing::Values(
-        BadInput{"",
+        BadInput{"empty", "",
                  "trace.csv:1: the file is empty; expected lines of timestamp,value[,value...]"},
-        BadInput{"\n \r\n", "trace.csv:2: the file is empty; expected lines of "
-                            "timestamp,value[,value...]"},
-        BadInput{"t,x,y\n\n", "trace.csv:2: no samples after the header on line 1"},
-        BadInput{"t,x\n0,1\n16,abc\n", "trace.csv:3: column 2 (x): 'abc' is not a number"},
-        BadInput{"0,1,2\n16,1.5.2,3\n",
+        BadInput{"blank", "\n \r\n",
+                 "trace.csv:2: the file is empty; expected lines of "
+                 "timestamp,value[,value...]"},
+        BadInput{"header_only", "t,x,y\n\n", "trace.csv:2: no samples after the header on line 1"},
+        BadInput{"malformed_number", "t,x\n0,1\n16,abc\n",
+                 "trace.csv:3: column 2 (x): 'abc' is not a number"},
+        BadInput{"two_points", "0,1,2\n16,1.5.2,3\n",
                  "trace.csv:2: column 2 (channel1): '1.5.2' is not a number"},
-        BadInput{"0,1\n16,1e400\n", "trace.csv:2: column 2 (channel1): '1e400' is not a number"},
-        BadInput{"0,1\n16,\x01x\n", "trace.csv:2: column 2 (channel1): '?x' is not a number"},
-        BadInput{"0,1\n16,\n", "trace.csv:2: column 2 (channel1) is empty; write nan for a "
-                               "missing value"},
-        BadInput{"0,1,2\n\n16,1\n", "trace.csv:3: 2 fields, expected 3 as on line 1 (fields "
-                                    "are separated by commas)"},
-        BadInput{"t,x\n0,1,2\n", "trace.csv:2: 3 fields, expected 2 as on line 1 (fields are "
-                                 "separated by commas)"},
-        BadInput{"t,x\nnan,1\n", "trace.csv:2: timestamp 'nan' is not a finite number"},
-        BadInput{"t,x\n-inf,1\n", "trace.csv:2: timestamp '-inf' is not a finite number"},
-        BadInput{"0,1\nnext,2\n", "trace.csv:2: timestamp 'next' is not a number"},
-        BadInput{"abc,1\n", "trace.csv:1: timestamp 'abc' is not a number"},
-        BadInput{"0,1\n9223372036854775808,2\n",
+        BadInput{"overflow", "0,1\n16,1e400\n",
+                 "trace.csv:2: column 2 (channel1): '1e400' is not a number"},
+        BadInput{"control_byte", "0,1\n16,\x01x\n",
+                 "trace.csv:2: column 2 (channel1): '?x' is not a number"},
+        BadInput{"empty_value", "0,1\n16,\n",
+                 "trace.csv:2: column 2 (channel1) is empty; write nan for a "
+                 "missing value"},
+        BadInput{"short_row", "0,1,2\n\n16,1\n",
+                 "trace.csv:3: 2 fields, expected 3 as on line 1 (fields "
+                 "are separated by commas)"},
+        BadInput{"long_row", "t,x\n0,1,2\n",
+                 "trace.csv:2: 3 fields, expected 2 as on line 1 (fields are "
+                 "separated by commas)"},
+        BadInput{"nan_timestamp", "t,x\nnan,1\n",
+                 "trace.csv:2: timestamp 'nan' is not a finite number"},
+        BadInput{"infinite_timestamp", "t,x\n-inf,1\n",
+                 "trace.csv:2: timestamp '-inf' is not a finite number"},
+        BadInput{"text_timestamp", "0,1\nnext,2\n",
+                 "trace.csv:2: timestamp 'next' is not a number"},
+        BadInput{"text_timestamp_first_line", "abc,1\n",
+                 "trace.csv:1: timestamp 'abc' is not a number"},
+        BadInput{"huge_timestamp", "0,1\n9223372036854775808,2\n",
                  "trace.csv:2: timestamp '9223372036854775808' is out of range (milliseconds "
                  "within +-2^63)"},
-        BadInput{"t;x\n0;1\n", "trace.csv:2: need a timestamp column and at least one channel, "
-                               "found 1 column (fields are separated by commas)"}));
+        BadInput{"semicolons", "t;x\n0;1\n",
+                 "trace.csv:2: need a timestamp column and at least one channel, "
+                 "found 1 column (fields are separated by commas)"}));
 
 TEST(TraceCsvTest, HeaderIsOptional) {
     std::istringstream withHeader("\xEF\xBB\xBF time , \"x\" ,\"say \"\"y\"\"\"\r\n0,1,+2\r\n\r\n"
@@ -126,16 +146,16 @@ TEST(TraceCsvTest, MissingFileAndFolderAreNamed) {
 }
 
 TEST(CsvNumberTest, EveryDoubleReadsBackBitForBit) {
-    const double cases[] = {0.1,
-                            1.0 / 3.0,
-                            -0.0,
-                            12.205030965084358,
-                            1e22,
-                            9007199254740993.0,
-                            std::numeric_limits<double>::denorm_min(),
-                            std::numeric_limits<double>::min(),
-                            -std::numeric_limits<double>::max(),
-                            std::numeric_limits<double>::infinity()};
+    const std::array cases{0.1,
+                           1.0 / 3.0,
+                           -0.0,
+                           12.205030965084358,
+                           1e22,
+                           9007199254740993.0,
+                           std::numeric_limits<double>::denorm_min(),
+                           std::numeric_limits<double>::min(),
+                           -std::numeric_limits<double>::max(),
+                           std::numeric_limits<double>::infinity()};
     for (const double value : cases) {
         const std::optional<double> back = parseNumber(formatNumber(value));
         ASSERT_TRUE(back.has_value()) << formatNumber(value);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,13 @@ struct BadCommandLine {
     std::vector<std::string_view> arguments;
     const char* message;
 };
+
+// Names the case in test listings.
+void PrintTo(const BadCommandLine& commandLine, std::ostream* out) {
+    for (const std::string_view argument : commandLine.arguments) {
+        *out << argument << ' ';
+    }
+}
 
 class DemoOptionsErrorTest : public testing::TestWithParam<BadCommandLine> {};
 

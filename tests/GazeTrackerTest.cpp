@@ -30,15 +30,23 @@ class SilentDelegate final : public StatusDelegate,
                              public UserStatusDelegate {
   public:
     void onStarted() override { ADD_FAILURE() << "onStarted"; }
-    void onStopped(StatusError) override { ADD_FAILURE() << "onStopped"; }
-    void onGaze(const GazeInfo&) override { ADD_FAILURE() << "onGaze"; }
-    void onCalibrationNextPoint(double, double) override { ADD_FAILURE() << "nextPoint"; }
-    void onCalibrationProgress(double) override { ADD_FAILURE() << "progress"; }
-    void onCalibrationFinished(std::span<const double>) override { ADD_FAILURE() << "finished"; }
-    void onImage(double, CameraFrameHandle) override { ADD_FAILURE() << "onImage"; }
-    void onAttension(std::int64_t, std::int64_t, double) override { ADD_FAILURE() << "attension"; }
-    void onBlink(std::int64_t, bool, bool, bool, double) override { ADD_FAILURE() << "onBlink"; }
-    void onDrowsiness(std::int64_t, bool) override { ADD_FAILURE() << "onDrowsiness"; }
+    void onStopped(StatusError /*e*/) override { ADD_FAILURE() << "onStopped"; }
+    void onGaze(const GazeInfo& /*g*/) override { ADD_FAILURE() << "onGaze"; }
+    void onCalibrationNextPoint(double /*x*/, double /*y*/) override {
+        ADD_FAILURE() << "nextPoint";
+    }
+    void onCalibrationProgress(double /*p*/) override { ADD_FAILURE() << "progress"; }
+    void onCalibrationFinished(std::span<const double> /*d*/) override {
+        ADD_FAILURE() << "finished";
+    }
+    void onImage(double /*t*/, CameraFrameHandle /*i*/) override { ADD_FAILURE() << "onImage"; }
+    void onAttension(std::int64_t /*b*/, std::int64_t /*e*/, double /*s*/) override {
+        ADD_FAILURE() << "attension";
+    }
+    void onBlink(std::int64_t /*t*/, bool /*l*/, bool /*r*/, bool /*b*/, double /*o*/) override {
+        ADD_FAILURE() << "onBlink";
+    }
+    void onDrowsiness(std::int64_t /*t*/, bool /*d*/) override { ADD_FAILURE() << "onDrowsiness"; }
 };
 
 // Provides none of the optional operations.

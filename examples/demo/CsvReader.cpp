@@ -2,6 +2,7 @@
 
 #include "DemoError.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -67,7 +68,10 @@ std::string printable(std::string_view text) {
 }
 
 std::string inQuotes(std::string_view text) {
-    return "'" + printable(text) + "'";
+    std::string shown(1, '\'');
+    shown += printable(text);
+    shown += '\'';
+    return shown;
 }
 
 [[noreturn]] void fail(const std::string& sourceName, std::size_t line, const std::string& what) {
@@ -75,12 +79,8 @@ std::string inQuotes(std::string_view text) {
 }
 
 bool isHeader(const std::vector<std::string>& fields) {
-    for (const auto& field : fields) {
-        if (parseNumber(field)) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::none_of(
+        fields, [](const std::string& field) { return parseNumber(field).has_value(); });
 }
 
 std::ifstream openForReading(const std::filesystem::path& path) {
@@ -109,10 +109,13 @@ std::optional<double> parseNumber(std::string_view field) noexcept {
     if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
         text.remove_prefix(1);
     }
+    if (text.empty()) {
+        return std::nullopt;
+    }
     double value = 0.0;
     const char* const end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) {
+    if (ec != std::errc() || ptr != end) {
         return std::nullopt;
     }
     return value;

@@ -3,6 +3,7 @@
 #include "CsvReader.hpp"
 #include "CsvWriter.hpp"
 #include "DemoError.hpp"
+#include "TraceSummary.hpp"
 
 #include <charconv>
 #include <cmath>
@@ -31,8 +32,9 @@ double finiteNumber(std::string_view option, std::string_view text) {
 std::uint64_t seedNumber(std::string_view option, std::string_view text) {
     std::uint64_t value = 0;
     const char* const end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end) {
+    const auto [ptr, ec] = text.empty() ? std::from_chars_result{end, std::errc::invalid_argument}
+                                        : std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end) {
         throw UsageError(std::string(option) + " needs a whole number from 0 to 2^64-1, not '" +
                          std::string(text) + "'");
     }
@@ -144,6 +146,16 @@ std::string demoUsage() {
            "accepted is 1 when the filter bank took the sample and 0 when it refused it (a\n"
            "missing value, or a repeated timestamp, resets the bank); the smoothed columns are\n"
            "empty on refused lines. Every number reads back exactly.\n"
+           "\n"
+           "The summary: fixation jitter is the RMS length of the steps between samples\n"
+           "during fixations (steps slower than " +
+           formatNumber(SACCADE_SPEED_FACTOR) + " x the median step speed, from " +
+           formatNumber(SETTLE_MS) +
+           " ms\n"
+           "after a saccade on), before and after smoothing. Saccade lag is how much later\n"
+           "the smoothed signal than the raw one covers " +
+           formatNumber(LAG_PROGRESS * 100.0) +
+           "% of a saccade's step.\n"
            "\n"
            "Exit status: 0 on success, 1 when the input cannot be read or an output cannot be\n"
            "written (nothing is written then), 2 for a bad command line.\n";

@@ -116,14 +116,18 @@ struct Ticks {
     int decimals = 0;
 };
 
-// A 1-2-5 step giving about `target` ticks over `span`.
+// A 1-2-5 step giving about `target` ticks over `span`; a NaN step when there is no such step.
 Ticks niceTicks(double span, double target) {
     const double rough = span / target;
+    if (!std::isfinite(rough) || !(rough > 0.0)) {
+        return {std::numeric_limits<double>::quiet_NaN(), 0};
+    }
     const double magnitude = std::pow(10.0, std::floor(std::log10(rough)));
     const double fraction = rough / magnitude;
     const double nice = fraction < 1.5 ? 1.0 : fraction < 3.5 ? 2.0 : fraction < 7.5 ? 5.0 : 10.0;
     const double step = nice * magnitude;
-    return {step, std::max(0, static_cast<int>(-std::floor(std::log10(step))))};
+    constexpr double MAX_DECIMALS = 12.0;
+    return {step, static_cast<int>(std::clamp(-std::floor(std::log10(step)), 0.0, MAX_DECIMALS))};
 }
 
 class SvgBuilder {
@@ -322,7 +326,8 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
     const double height = PANELS_TOP + panelsHeight + 40.0 + BOTTOM_MARGIN;
 
     SvgBuilder svg;
-    svg.add("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
+    svg.add(R"(<?xml version="1.0" encoding="UTF-8"?>)"
+            "\n");
     svg.add("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixel(width) + "\" height=\"" +
             pixel(height) + "\" viewBox=\"0 0 " + pixel(width) + " " + pixel(height) + "\">\n");
     svg.add(STYLE);

@@ -73,6 +73,7 @@ TraceSummary summarizeTrace(const Trace& trace, const SmoothedTrace& smoothed) {
     summary.resets = smoothed.resetCount();
     summary.rawJitter = summary.smoothedJitter = NOT_A_NUMBER;
     summary.meanLagMs = summary.maxLagMs = NOT_A_NUMBER;
+    summary.saccadeSpeed = NOT_A_NUMBER;
 
     std::vector<bool> usable(count);
     for (std::size_t i = 0; i < count; ++i) {

@@ -25,7 +25,7 @@ struct TraceSummary {
     std::size_t refused = 0; ///< filterValues() answered false
     std::size_t resets = 0;  ///< refused and the bank's values all zero afterwards
 
-    double saccadeSpeed = 0.0; ///< speed threshold, units per millisecond
+    double saccadeSpeed = 0.0; ///< speed threshold, channel units per millisecond
 
     std::size_t fixationSteps = 0; ///< steps the jitter figures cover
     double rawJitter = 0.0;        ///< RMS length of the raw steps during fixations

@@ -119,7 +119,7 @@ bool runInitialization() {
              std::to_string(pelto::rawValue(error)) + " " + std::string(pelto::description(error)));
     if (delegate->tracker()) {
         pelto::GazeTracker::deinitGazeTracker(delegate->tracker());
-    } else {
+    } else if (error == pelto::InitializationError::ERROR_NO_GAZE_ENGINE) {
         std::cout << "  No tracker: this build has no gaze engine. The filter bank below works\n"
                      "  without one.\n";
     }
@@ -133,7 +133,9 @@ std::string describeTrace(const DemoOptions& options, const Trace& trace) {
     }
     const std::string source =
         options.input ? options.input->string() : "synthetic, seed " + std::to_string(options.seed);
-    return source + ": " + std::to_string(trace.samples.size()) + " samples of " + names;
+    const std::size_t count = trace.samples.size();
+    return source + ": " + std::to_string(count) + (count == 1 ? " sample of " : " samples of ") +
+           names;
 }
 
 std::string describeBank(const Trace& trace, const BankParameters& bank) {
@@ -162,19 +164,34 @@ int run(const DemoOptions& options) {
     printRow("samples", std::to_string(summary.samples) + ", of which " +
                             std::to_string(summary.refused) + " refused by the bank (" +
                             std::to_string(summary.resets) + " bank resets)");
-    const double reduction = 100.0 * (1.0 - summary.smoothedJitter / summary.rawJitter);
-    printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
-                                    significant(summary.smoothedJitter, 3) + " (" +
-                                    fixed(-reduction, 0) + "%): RMS step over " +
-                                    std::to_string(summary.fixationSteps) + " steps");
-    printRow("saccade lag", "mean " + fixed(summary.meanLagMs, 1) + " ms, max " +
-                                fixed(summary.maxLagMs, 1) + " ms to reach " +
-                                fixed(LAG_PROGRESS * 100.0, 0) + "% of the step, " +
-                                std::to_string(summary.lagsMeasured) + " of " +
-                                std::to_string(summary.saccades) + " saccades");
-    printRow("saccade speed", "above " + significant(summary.saccadeSpeed, 3) + " per ms (" +
-                                  significant(SACCADE_SPEED_FACTOR, 3) +
-                                  " x the median step speed)");
+    if (summary.fixationSteps == 0) {
+        printRow("fixation jitter", "n/a: no fixation found");
+    } else {
+        const double change = 100.0 * (summary.smoothedJitter / summary.rawJitter - 1.0);
+        printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
+                                        significant(summary.smoothedJitter, 3) + " (" +
+                                        (change > 0.0 ? "+" : "") + fixed(change, 0) +
+                                        "%): RMS step over " +
+                                        std::to_string(summary.fixationSteps) + " steps");
+    }
+    if (summary.saccades == 0) {
+        printRow("saccade lag", "n/a: no saccade found");
+    } else if (summary.lagsMeasured == 0) {
+        printRow("saccade lag", "n/a: in none of the " + std::to_string(summary.saccades) +
+                                    " saccades did the smoothed signal reach " +
+                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step");
+    } else {
+        printRow("saccade lag", "mean " + fixed(summary.meanLagMs, 1) + " ms, max " +
+                                    fixed(summary.maxLagMs, 1) + " ms to reach " +
+                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step, " +
+                                    std::to_string(summary.lagsMeasured) + " of " +
+                                    std::to_string(summary.saccades) + " saccades");
+    }
+    if (!std::isnan(summary.saccadeSpeed)) {
+        printRow("saccade speed", "above " + significant(summary.saccadeSpeed, 3) + " per ms (" +
+                                      significant(SACCADE_SPEED_FACTOR, 3) +
+                                      " x the median step speed)");
+    }
     std::cout << "  Less jitter: lower --min-cutoff. Less lag: raise --beta.\n";
 
     const PlotCaption caption{

@@ -135,9 +135,10 @@ class PELTO_EXPORT GazeTracker {
     [[nodiscard]] virtual double getAttentionScore() const noexcept;
 
   private:
-    bool debugMode_ = false;
-    bool tracking_ = false;
-    Rect lastRect_;
+    // State for a gaze engine; this build only creates and releases it.
+    [[maybe_unused]] bool debugMode_ = false;
+    [[maybe_unused]] bool tracking_ = false;
+    [[maybe_unused]] Rect lastRect_;
     std::unique_ptr<detail::InternalSetting> settings_;
     std::weak_ptr<StatusDelegate> statusDelegate_;
     std::weak_ptr<GazeDelegate> gazeDelegate_;

@@ -1,0 +1,330 @@
+// The filter bank's input surface: channel count, parameters, and streams of samples whose
+// timestamps and values come partly from a table of special values.
+//
+// Invariants, checked after every sample:
+// - an accepted sample leaves every stored value finite;
+// - a refused sample (wrong length, timestamp not in [-2^63, 2^63)) leaves the bank unchanged;
+// - any other false answer leaves the bank exactly as freshly built;
+// - an N-channel bank answers and stores what N one-channel banks fed the same stream do;
+// - a copy, however taken, continues exactly as the original.
+
+#include <pelto/filters/OneEuroFilterManager.hpp>
+
+#include "FuzzSupport.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <new>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using pelto::OneEuroFilterManager;
+using pelto::fuzz::ByteReader;
+using pelto::fuzz::sameBits;
+using pelto::fuzz::SPECIAL_DOUBLES;
+
+constexpr std::size_t MAX_STEPS = 256;
+
+// Small counts, the ones that fall back to the default, and counts no bank can hold.
+constexpr std::array<std::int64_t, 13> COUNTS{
+    std::numeric_limits<std::int64_t>::min(),
+    -1,
+    0,
+    1,
+    2,
+    3,
+    4,
+    5,
+    7,
+    8,
+    std::int64_t{1} << 62,
+    std::numeric_limits<std::int64_t>::max() / 2,
+    std::numeric_limits<std::int64_t>::max(),
+};
+
+struct Parameters {
+    std::int64_t count = OneEuroFilterManager::DEFAULT_COUNT;
+    double freq = OneEuroFilterManager::DEFAULT_FREQUENCY;
+    double minCutOff = OneEuroFilterManager::DEFAULT_MIN_CUT_OFF;
+    double beta = OneEuroFilterManager::DEFAULT_BETA;
+    double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
+
+    [[nodiscard]] OneEuroFilterManager build(std::int64_t channels) const {
+        return {channels, freq, minCutOff, beta, dCutOff};
+    }
+};
+
+double special(ByteReader& in) {
+    return SPECIAL_DOUBLES[in.below(std::size(SPECIAL_DOUBLES))];
+}
+
+// A value in [-512, 512) in steps of 1/64: what a real signal looks like.
+double moderate(ByteReader& in) {
+    const auto high = static_cast<std::uint16_t>(in.byte() << 8U);
+    const auto bits = static_cast<std::uint16_t>(high | in.byte());
+    return static_cast<double>(static_cast<std::int16_t>(bits)) / 64.0;
+}
+
+double parameter(ByteReader& in) {
+    switch (in.byte() % 4U) {
+    case 0:
+        return special(in);
+    case 1:
+        return in.rawDouble();
+    default:
+        return moderate(in);
+    }
+}
+
+double timestamp(ByteReader& in, double previous) {
+    const double base = std::isfinite(previous) ? previous : 0.0;
+    switch (in.byte() % 10U) {
+    case 0:
+        return special(in);
+    case 1:
+        return previous;
+    case 2:
+        return previous + 1.0;
+    case 3:
+        return previous - 1.0;
+    case 4:
+        return in.rawDouble();
+    case 5:
+        return -1.0;
+    default: // forward by 1 to 256 ms and a fraction: the common case
+        return base + static_cast<double>(in.byte() + 1) + static_cast<double>(in.byte()) / 256.0;
+    }
+}
+
+double sampleValue(ByteReader& in, double previous) {
+    switch (in.byte() % 6U) {
+    case 0:
+        return special(in);
+    case 1:
+        return in.rawDouble();
+    case 2:
+        return previous;
+    default:
+        return (std::isfinite(previous) ? previous : 0.0) + moderate(in);
+    }
+}
+
+// Whether two banks hold the same values and answer the same to the same probe samples: what
+// "the same state" means for a bank seen from outside.
+bool behavesAs(const OneEuroFilterManager& a, const OneEuroFilterManager& b) {
+    const std::vector<double> values = a.getFilteredValues();
+    if (!sameBits(values, b.getFilteredValues())) {
+        return false;
+    }
+    OneEuroFilterManager probeA = a;
+    OneEuroFilterManager probeB = b;
+    std::vector<double> probe(values.size());
+    constexpr std::array<double, 4> PROBE_TIMES{5000.0, 5033.0, -1.0, 5066.5};
+    for (std::size_t k = 0; k < PROBE_TIMES.size(); ++k) {
+        for (std::size_t i = 0; i < probe.size(); ++i) {
+            probe[i] = static_cast<double>(k * 7 + i) * 0.75 - 3.0;
+        }
+        if (probeA.filterValues(PROBE_TIMES[k], probe) !=
+                probeB.filterValues(PROBE_TIMES[k], probe) ||
+            !sameBits(probeA.getFilteredValues(), probeB.getFilteredValues())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A copy of `bank` taken one of the ways a value type can be copied.
+OneEuroFilterManager copyOf(const OneEuroFilterManager& bank, std::uint8_t how) {
+    switch (how % 4U) {
+    case 0: {
+        OneEuroFilterManager copy(bank);
+        return copy;
+    }
+    case 1: {
+        OneEuroFilterManager copy(3, 60.0, 2.0, 0.5, 3.0);
+        copy = bank;
+        return copy;
+    }
+    case 2: {
+        OneEuroFilterManager copy;
+        OneEuroFilterManager temporary(bank);
+        copy = std::move(temporary);
+        PELTO_FUZZ_CHECK(temporary.getFilteredValues().empty()); // NOLINT(bugprone-use-after-move)
+        return copy;
+    }
+    default: {
+        OneEuroFilterManager copy;
+        OneEuroFilterManager temporary(bank);
+        swap(copy, temporary);
+        return copy;
+    }
+    }
+}
+
+bool refusedInput(double time, std::size_t length, std::size_t channels) {
+    return length != channels || channels == 0 || !(time >= -0x1p63 && time < 0x1p63);
+}
+
+class Session {
+  public:
+    Session(Parameters parameters, OneEuroFilterManager bank, bool empty)
+        : parameters_(parameters)
+        , bank_(std::move(bank))
+        , channels_(bank_.getFilteredValues().size())
+        , previousValues_(channels_, 0.0) {
+        if (!empty) {
+            singles_.assign(channels_, parameters_.build(1));
+        }
+    }
+
+    void run(ByteReader& in) {
+        for (std::size_t step = 0; step < MAX_STEPS && !in.empty(); ++step) {
+            switch (in.byte() % 16U) {
+            case 0:
+                twin_ = copyOf(bank_, in.byte());
+                break;
+            case 1:
+                moveThrough();
+                break;
+            case 2:
+                sample(in, wrongLength(in));
+                break;
+            default:
+                sample(in, channels_);
+                break;
+            }
+        }
+    }
+
+  private:
+    std::size_t wrongLength(ByteReader& in) const {
+        switch (in.byte() % 3U) {
+        case 0:
+            return 0;
+        case 1:
+            return channels_ + 1;
+        default:
+            return channels_ > 0 ? channels_ - 1 : 2;
+        }
+    }
+
+    // A bank moved out of is empty; one moved into continues as the original.
+    void moveThrough() {
+        OneEuroFilterManager moved(std::move(bank_));
+        // NOLINTBEGIN(bugprone-use-after-move): the moved-from state is what is checked
+        PELTO_FUZZ_CHECK(bank_.getFilteredValues().empty());
+        const std::array<double, 1> one{1.0};
+        PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, {}));
+        PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, one));
+        bank_ = std::move(moved);
+        // NOLINTEND(bugprone-use-after-move)
+    }
+
+    void sample(ByteReader& in, std::size_t length) {
+        const double time = timestamp(in, previousTime_);
+        previousTime_ = time;
+        std::vector<double> values(length);
+        for (std::size_t i = 0; i < length; ++i) {
+            values[i] = sampleValue(in, i < channels_ ? previousValues_[i] : 0.0);
+        }
+        if (length == channels_) {
+            previousValues_ = values;
+        }
+
+        const OneEuroFilterManager before = bank_;
+        const bool accepted = bank_.filterValues(time, values);
+        const std::vector<double> after = bank_.getFilteredValues();
+        PELTO_FUZZ_CHECK(after.size() == channels_);
+
+        if (twin_) {
+            PELTO_FUZZ_CHECK(twin_->filterValues(time, values) == accepted);
+            PELTO_FUZZ_CHECK(sameBits(twin_->getFilteredValues(), after));
+        }
+
+        if (refusedInput(time, length, channels_)) {
+            PELTO_FUZZ_CHECK(!accepted);
+            PELTO_FUZZ_CHECK(behavesAs(bank_, before));
+            return;
+        }
+
+        bool allSinglesAccepted = true;
+        for (std::size_t i = 0; i < singles_.size(); ++i) {
+            allSinglesAccepted &= singles_[i].filterValues(time, std::span(values).subspan(i, 1));
+        }
+        PELTO_FUZZ_CHECK(accepted == allSinglesAccepted);
+
+        if (accepted) {
+            for (std::size_t i = 0; i < channels_; ++i) {
+                PELTO_FUZZ_CHECK(std::isfinite(after[i]));
+                PELTO_FUZZ_CHECK(sameBits(after[i], singles_[i].getFilteredValues().at(0)));
+            }
+            return;
+        }
+
+        // Some channel's result was not finite: the whole bank starts over.
+        PELTO_FUZZ_CHECK(behavesAs(bank_, parameters_.build(parameters_.count)));
+        const OneEuroFilterManager freshSingle = parameters_.build(1);
+        for (OneEuroFilterManager& single : singles_) {
+            single = freshSingle;
+        }
+    }
+
+    Parameters parameters_;
+    OneEuroFilterManager bank_;
+    std::size_t channels_;
+    std::vector<OneEuroFilterManager> singles_;
+    std::optional<OneEuroFilterManager> twin_;
+    double previousTime_ = 0.0;
+    std::vector<double> previousValues_;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    ByteReader in({data, size});
+    const bool empty = in.byte() % 16U == 0;
+
+    Parameters parameters;
+    parameters.count = COUNTS[in.below(COUNTS.size())];
+    parameters.freq = parameter(in);
+    parameters.minCutOff = parameter(in);
+    parameters.beta = parameter(in);
+    parameters.dCutOff = parameter(in);
+
+    if (empty) {
+        const OneEuroFilterManager bank;
+        PELTO_FUZZ_CHECK(bank.getFilteredValues().empty());
+        Session(parameters, bank, true).run(in);
+        return 0;
+    }
+
+    // Counts a bank cannot hold must fail the C++ way, before anything is allocated.
+    const bool tooLarge = parameters.count > 1024;
+    std::optional<OneEuroFilterManager> bank;
+    try {
+        bank.emplace(parameters.build(parameters.count));
+    } catch (const std::length_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    PELTO_FUZZ_CHECK(bank.has_value() != tooLarge);
+    if (!bank) {
+        return 0;
+    }
+    const std::size_t expected =
+        parameters.count > 0 ? static_cast<std::size_t>(parameters.count)
+                             : static_cast<std::size_t>(OneEuroFilterManager::DEFAULT_COUNT);
+    PELTO_FUZZ_CHECK(bank->getFilteredValues().size() == expected);
+    for (const double value : bank->getFilteredValues()) {
+        PELTO_FUZZ_CHECK(sameBits(value, 0.0));
+    }
+    Session(parameters, std::move(*bank), false).run(in);
+    return 0;
+}

@@ -1,0 +1,17 @@
+# The fuzz targets, one per input surface. Each is fuzz/<Name>.cpp defining
+# LLVMFuzzerTestOneInput, with its committed corpus in fuzz/corpus/<Name>/ and an optional
+# dictionary fuzz/<Name>.dict. This list is read twice: by fuzz/CMakeLists.txt, which builds
+# libFuzzer executables, and by tests/FuzzCorpusReplay.cmake, which replays each corpus as an
+# ordinary test. Each caller defines pelto_fuzz_target() before including this file.
+#
+#   pelto_fuzz_target(<Name> [REQUIRES <target>...] [LIBS <target>...] [SOURCES <file>...])
+#
+# REQUIRES: skip the target unless these targets exist; LIBS: linked besides pelto_objects;
+# SOURCES: further sources, relative to fuzz/. A new input surface (such as the C interface) adds
+# one line here, its source and a seed corpus.
+
+pelto_fuzz_target(FilterBankFuzzer)
+pelto_fuzz_target(EnumerationsFuzzer)
+pelto_fuzz_target(AccuracyCriteriaJsonFuzzer REQUIRES pelto::json LIBS pelto::json)
+pelto_fuzz_target(MainQueueFuzzer)
+pelto_fuzz_target(CApiFuzzer)

@@ -1,0 +1,765 @@
+#include <pelto/pelto.h>
+
+#include <pelto/Version.hpp>
+#include <pelto/platform/BundleRegistry.hpp>
+#include <pelto/platform/MainQueue.hpp>
+#include <pelto/types/Enumerations.hpp>
+
+#include "capi/Handles.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace pelto::capi {
+namespace {
+
+// The constants of the C header are copies; these keep them equal to the C++ ones.
+template <Enumeration E> constexpr bool same(std::int64_t macro, E value) {
+    return macro == rawValue(value);
+}
+static_assert(same(PELTO_STATUS_ERROR_ERROR_NONE, StatusError::ERROR_NONE) &&
+              same(PELTO_STATUS_ERROR_ERROR_CAMERA_START, StatusError::ERROR_CAMERA_START) &&
+              same(PELTO_STATUS_ERROR_ERROR_CAMERA_INTERRUPT, StatusError::ERROR_CAMERA_INTERRUPT));
+static_assert(same(PELTO_INITIALIZATION_ERROR_ERROR_NONE, InitializationError::ERROR_NONE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_INIT, InitializationError::ERROR_INIT) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_PERMISSION,
+                   InitializationError::ERROR_CAMERA_PERMISSION) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_UNAVAILABLE,
+                   InitializationError::ERROR_CAMERA_UNAVAILABLE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_CONFIGURATION,
+                   InitializationError::ERROR_CAMERA_CONFIGURATION) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_IN_USE,
+                   InitializationError::ERROR_CAMERA_IN_USE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_MODEL_MISSING,
+                   InitializationError::ERROR_MODEL_MISSING) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_MODEL_CORRUPTED,
+                   InitializationError::ERROR_MODEL_CORRUPTED) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_MODEL_INCOMPATIBLE,
+                   InitializationError::ERROR_MODEL_INCOMPATIBLE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_OUT_OF_MEMORY,
+                   InitializationError::ERROR_OUT_OF_MEMORY) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_UNSUPPORTED_DEVICE,
+                   InitializationError::ERROR_UNSUPPORTED_DEVICE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_NO_GAZE_ENGINE,
+                   InitializationError::ERROR_NO_GAZE_ENGINE) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_ENGINE_START,
+                   InitializationError::ERROR_ENGINE_START) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_ALREADY_INITIALIZING,
+                   InitializationError::ERROR_ALREADY_INITIALIZING) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_INVALID_OPTION,
+                   InitializationError::ERROR_INVALID_OPTION) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_RESOURCE_MISSING,
+                   InitializationError::ERROR_RESOURCE_MISSING) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_UNSUPPORTED_OS_VERSION,
+                   InitializationError::ERROR_UNSUPPORTED_OS_VERSION) &&
+              same(PELTO_INITIALIZATION_ERROR_ERROR_INTERNAL, InitializationError::ERROR_INTERNAL));
+static_assert(same(PELTO_TRACKING_STATE_SUCCESS, TrackingState::SUCCESS) &&
+              same(PELTO_TRACKING_STATE_LOW_CONFIDENCE, TrackingState::LOW_CONFIDENCE) &&
+              same(PELTO_TRACKING_STATE_UNSUPPORTED, TrackingState::UNSUPPORTED) &&
+              same(PELTO_TRACKING_STATE_FACE_MISSING, TrackingState::FACE_MISSING));
+static_assert(same(PELTO_EYE_MOVEMENT_STATE_FIXATION, EyeMovementState::FIXATION) &&
+              same(PELTO_EYE_MOVEMENT_STATE_SACCADE, EyeMovementState::SACCADE) &&
+              same(PELTO_EYE_MOVEMENT_STATE_UNKNOWN, EyeMovementState::UNKNOWN));
+static_assert(same(PELTO_SCREEN_STATE_INSIDE_OF_SCREEN, ScreenState::INSIDE_OF_SCREEN) &&
+              same(PELTO_SCREEN_STATE_OUTSIDE_OF_SCREEN, ScreenState::OUTSIDE_OF_SCREEN) &&
+              same(PELTO_SCREEN_STATE_UNKNOWN, ScreenState::UNKNOWN));
+static_assert(same(PELTO_CALIBRATION_MODE_DEFAULT, CalibrationMode::DEFAULT) &&
+              same(PELTO_CALIBRATION_MODE_ONE_POINT, CalibrationMode::ONE_POINT) &&
+              same(PELTO_CALIBRATION_MODE_FIVE_POINT, CalibrationMode::FIVE_POINT) &&
+              same(PELTO_CALIBRATION_MODE_SIX_POINT, CalibrationMode::SIX_POINT));
+static_assert(same(PELTO_ACCURACY_CRITERIA_CRITERIA_0, AccuracyCriteria::CRITERIA_0) &&
+              same(PELTO_ACCURACY_CRITERIA_CRITERIA_1, AccuracyCriteria::CRITERIA_1) &&
+              same(PELTO_ACCURACY_CRITERIA_CRITERIA_2, AccuracyCriteria::CRITERIA_2));
+
+static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_COUNT == OneEuroFilterManager::DEFAULT_COUNT);
+static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_FREQUENCY ==
+              OneEuroFilterManager::DEFAULT_FREQUENCY);
+static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_MIN_CUT_OFF ==
+              OneEuroFilterManager::DEFAULT_MIN_CUT_OFF);
+static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_BETA == OneEuroFilterManager::DEFAULT_BETA);
+static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_D_CUT_OFF ==
+              OneEuroFilterManager::DEFAULT_D_CUT_OFF);
+static_assert(std::string_view(PELTO_LIBRARY_BUNDLE_IDENTIFIER) ==
+              BundleRegistry::LIBRARY_BUNDLE_IDENTIFIER);
+
+// description() views string literals; handing out their data() as C text relies on the NUL
+// that follows each of them.
+template <DescribedEnumeration E> consteval bool textsAreNulTerminated() {
+    for (const std::string_view text : detail::EnumTraits<E>::texts) {
+        if (text.data()[text.size()] != '\0') {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(textsAreNulTerminated<StatusError>() &&
+              textsAreNulTerminated<InitializationError>() &&
+              textsAreNulTerminated<TrackingState>() && textsAreNulTerminated<EyeMovementState>() &&
+              textsAreNulTerminated<ScreenState>() && textsAreNulTerminated<CalibrationMode>());
+
+template <Enumeration E> bool isValid(std::int64_t raw) noexcept {
+    return fromRawValue<E>(raw).has_value();
+}
+
+template <DescribedEnumeration E> const char* descriptionOf(std::int64_t raw) noexcept {
+    const std::string_view text = description(static_cast<E>(raw));
+    return text.empty() ? "" : text.data();
+}
+
+// Writes `text` into the caller's buffer snprintf-style and returns its full length.
+std::size_t copyText(std::string_view text, char* buffer, std::size_t capacity) noexcept {
+    if (buffer != nullptr && capacity > 0) {
+        const std::size_t written = std::min(text.size(), capacity - 1);
+        std::copy_n(text.data(), written, buffer);
+        buffer[written] = '\0';
+    }
+    return text.size();
+}
+
+// Returns the handle's single reference to the caller, or NULL when memory runs out.
+template <class Handle, class... Args> Handle* makeHandle(Args&&... args) noexcept {
+    try {
+        return std::make_unique<Handle>(std::forward<Args>(args)...).release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+std::shared_ptr<pelto_delegate> sharedOf(pelto_delegate* delegate) noexcept {
+    return delegate != nullptr ? delegate->shared_from_this() : nullptr;
+}
+
+// A new host reference to the C delegate in a slot, if the slot holds one.
+template <class Interface>
+pelto_delegate* handleOf(const std::shared_ptr<Interface>& delegate) noexcept {
+    auto* adapter = dynamic_cast<pelto_delegate*>(delegate.get());
+    if (adapter != nullptr) {
+        adapter->retainForHost();
+    }
+    return adapter;
+}
+
+bool fits(const pelto_delegate* delegate, bool (pelto_delegate::*implements)() const) noexcept {
+    return delegate == nullptr || (delegate->*implements)();
+}
+
+} // namespace
+
+pelto_gaze_tracker* wrapTracker(std::shared_ptr<GazeTracker> tracker) {
+    return std::make_unique<pelto_gaze_tracker>(std::move(tracker)).release();
+}
+
+} // namespace pelto::capi
+
+using pelto::capi::makeHandle;
+
+// ---- Delegate adapter
+// ----------------------------------------------------------------------------
+
+pelto_delegate::pelto_delegate(const pelto_delegate_callbacks& callbacks, void* user,
+                               void (*destroy)(void*)) noexcept
+    : callbacks_(callbacks)
+    , user_(user)
+    , destroy_(destroy) {}
+
+pelto_delegate::~pelto_delegate() {
+    if (destroy_ != nullptr) {
+        destroy_(user_);
+    }
+}
+
+void pelto_delegate::retainForHost() noexcept {
+    const std::lock_guard lock(hostMutex_);
+    if (hostReferences_++ == 0) {
+        self_ = shared_from_this();
+    }
+}
+
+void pelto_delegate::releaseForHost() noexcept {
+    std::shared_ptr<pelto_delegate> last;
+    {
+        const std::lock_guard lock(hostMutex_);
+        if (--hostReferences_ == 0) {
+            last = std::move(self_);
+        }
+    }
+    // `last` may be the final owner: the object, its mutex included, goes only after the lock.
+}
+
+bool pelto_delegate::implementsStatus() const noexcept {
+    return callbacks_.on_started != nullptr && callbacks_.on_stopped != nullptr;
+}
+bool pelto_delegate::implementsGaze() const noexcept {
+    return callbacks_.on_gaze != nullptr;
+}
+bool pelto_delegate::implementsCalibration() const noexcept {
+    return callbacks_.on_calibration_next_point != nullptr &&
+           callbacks_.on_calibration_progress != nullptr &&
+           callbacks_.on_calibration_finished != nullptr;
+}
+bool pelto_delegate::implementsImage() const noexcept {
+    return callbacks_.on_image != nullptr;
+}
+bool pelto_delegate::implementsInitialization() const noexcept {
+    return callbacks_.on_initialized != nullptr;
+}
+
+void pelto_delegate::onStarted() {
+    if (callbacks_.on_started != nullptr) {
+        callbacks_.on_started(user_);
+    }
+}
+
+void pelto_delegate::onStopped(pelto::StatusError error) {
+    if (callbacks_.on_stopped != nullptr) {
+        callbacks_.on_stopped(user_, pelto::rawValue(error));
+    }
+}
+
+void pelto_delegate::onGaze(const pelto::GazeInfo& gazeInfo) {
+    if (callbacks_.on_gaze == nullptr) {
+        return;
+    }
+    // A sample that cannot be wrapped cannot be delivered; it is dropped like a lost frame.
+    auto* sample = makeHandle<pelto_gaze_info>(gazeInfo);
+    if (sample != nullptr) {
+        callbacks_.on_gaze(user_, sample);
+        pelto::capi::release(sample);
+    }
+}
+
+void pelto_delegate::onCalibrationNextPoint(double x, double y) {
+    if (callbacks_.on_calibration_next_point != nullptr) {
+        callbacks_.on_calibration_next_point(user_, x, y);
+    }
+}
+
+void pelto_delegate::onCalibrationProgress(double progress) {
+    if (callbacks_.on_calibration_progress != nullptr) {
+        callbacks_.on_calibration_progress(user_, progress);
+    }
+}
+
+void pelto_delegate::onCalibrationFinished(std::span<const double> calibrationData) {
+    if (callbacks_.on_calibration_finished != nullptr) {
+        callbacks_.on_calibration_finished(user_, calibrationData.data(), calibrationData.size());
+    }
+}
+
+void pelto_delegate::onImage(double timestamp, pelto::CameraFrameHandle image) {
+    if (callbacks_.on_image != nullptr) {
+        callbacks_.on_image(user_, timestamp, image.frame);
+    }
+}
+
+void pelto_delegate::onAttension(std::int64_t timestampBegin, std::int64_t timestampEnd,
+                                 double score) {
+    if (callbacks_.on_attension != nullptr) {
+        callbacks_.on_attension(user_, timestampBegin, timestampEnd, score);
+    }
+}
+
+void pelto_delegate::onBlink(std::int64_t timestamp, bool isBlinkLeft, bool isBlinkRight,
+                             bool isBlink, double eyeOpenness) {
+    if (callbacks_.on_blink != nullptr) {
+        callbacks_.on_blink(user_, timestamp, isBlinkLeft, isBlinkRight, isBlink, eyeOpenness);
+    }
+}
+
+void pelto_delegate::onDrowsiness(std::int64_t timestamp, bool isDrowsiness) {
+    if (callbacks_.on_drowsiness != nullptr) {
+        callbacks_.on_drowsiness(user_, timestamp, isDrowsiness);
+    }
+}
+
+void pelto_delegate::onInitialized(std::shared_ptr<pelto::GazeTracker> tracker,
+                                   pelto::InitializationError error) {
+    if (callbacks_.on_initialized == nullptr) {
+        return;
+    }
+    pelto_gaze_tracker* handle = nullptr;
+    if (tracker) {
+        try {
+            handle = pelto::capi::wrapTracker(std::move(tracker));
+        } catch (...) {
+            // Reporting the original code without its tracker would misreport a success.
+            error = pelto::InitializationError::ERROR_OUT_OF_MEMORY;
+        }
+    }
+    callbacks_.on_initialized(user_, handle, pelto::rawValue(error));
+    pelto::capi::release(handle);
+}
+
+// ---- C functions
+// ---------------------------------------------------------------------------------
+
+extern "C" {
+
+unsigned pelto_version_number(void) noexcept {
+    return PELTO_VERSION_NUMBER;
+}
+
+const char* pelto_version_string(void) noexcept {
+    return PELTO_VERSION_STRING;
+}
+
+// Enumerations
+
+bool pelto_status_error_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::StatusError>(raw_value);
+}
+const char* pelto_status_error_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::StatusError>(raw_value);
+}
+bool pelto_initialization_error_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::InitializationError>(raw_value);
+}
+const char* pelto_initialization_error_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::InitializationError>(raw_value);
+}
+bool pelto_tracking_state_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::TrackingState>(raw_value);
+}
+const char* pelto_tracking_state_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::TrackingState>(raw_value);
+}
+bool pelto_eye_movement_state_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::EyeMovementState>(raw_value);
+}
+const char* pelto_eye_movement_state_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::EyeMovementState>(raw_value);
+}
+bool pelto_screen_state_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::ScreenState>(raw_value);
+}
+const char* pelto_screen_state_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::ScreenState>(raw_value);
+}
+bool pelto_calibration_mode_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::CalibrationMode>(raw_value);
+}
+const char* pelto_calibration_mode_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::CalibrationMode>(raw_value);
+}
+bool pelto_accuracy_criteria_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::AccuracyCriteria>(raw_value);
+}
+
+// Filter bank
+
+pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create(int64_t count, double freq,
+                                                                    double min_cut_off, double beta,
+                                                                    double d_cut_off) noexcept {
+    return makeHandle<pelto_one_euro_filter_manager>(count, freq, min_cut_off, beta, d_cut_off);
+}
+
+pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_empty(void) noexcept {
+    return makeHandle<pelto_one_euro_filter_manager>();
+}
+
+pelto_one_euro_filter_manager*
+pelto_one_euro_filter_manager_clone(const pelto_one_euro_filter_manager* bank) noexcept {
+    return bank != nullptr ? makeHandle<pelto_one_euro_filter_manager>(bank->bank) : nullptr;
+}
+
+void pelto_one_euro_filter_manager_destroy(pelto_one_euro_filter_manager* bank) noexcept {
+    const std::unique_ptr<pelto_one_euro_filter_manager> owned(bank);
+}
+
+bool pelto_one_euro_filter_manager_filter_values(pelto_one_euro_filter_manager* bank,
+                                                 double timestamp, const double* val,
+                                                 size_t count) noexcept {
+    if (bank == nullptr || (val == nullptr && count != 0)) {
+        return false;
+    }
+    return bank->bank.filterValues(timestamp, std::span<const double>(val, count));
+}
+
+size_t pelto_one_euro_filter_manager_get_filtered_values(const pelto_one_euro_filter_manager* bank,
+                                                         double* values, size_t capacity) noexcept {
+    if (bank == nullptr) {
+        return 0;
+    }
+    try {
+        const std::vector<double> filtered = bank->bank.getFilteredValues();
+        if (values != nullptr) {
+            std::copy_n(filtered.begin(), std::min(filtered.size(), capacity), values);
+        }
+        return filtered.size();
+    } catch (...) {
+        return 0;
+    }
+}
+
+// Gaze sample
+
+pelto_gaze_info* pelto_gaze_info_create(double timestamp, double x, double y,
+                                        int64_t tracking_state, int64_t eye_movement_state,
+                                        int64_t screen_state) noexcept {
+    return makeHandle<pelto_gaze_info>(timestamp, x, y,
+                                       static_cast<pelto::TrackingState>(tracking_state),
+                                       static_cast<pelto::EyeMovementState>(eye_movement_state),
+                                       static_cast<pelto::ScreenState>(screen_state));
+}
+
+pelto_gaze_info* pelto_gaze_info_retain(pelto_gaze_info* gaze_info) noexcept {
+    return pelto::capi::retain(gaze_info);
+}
+void pelto_gaze_info_release(pelto_gaze_info* gaze_info) noexcept {
+    pelto::capi::release(gaze_info);
+}
+
+double pelto_gaze_info_x(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? gaze_info->value.x() : 0.0;
+}
+double pelto_gaze_info_y(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? gaze_info->value.y() : 0.0;
+}
+double pelto_gaze_info_timestamp(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? gaze_info->value.timestamp() : 0.0;
+}
+int64_t pelto_gaze_info_tracking_state(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? pelto::rawValue(gaze_info->value.trackingState()) : 0;
+}
+int64_t pelto_gaze_info_eye_movement_state(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? pelto::rawValue(gaze_info->value.eyeMovementState()) : 0;
+}
+int64_t pelto_gaze_info_screen_state(const pelto_gaze_info* gaze_info) noexcept {
+    return gaze_info != nullptr ? pelto::rawValue(gaze_info->value.screenState()) : 0;
+}
+
+// User-status options
+
+pelto_user_status_option* pelto_user_status_option_create(void) noexcept {
+    try {
+        auto option = std::make_shared<pelto::UserStatusOption>();
+        return std::make_unique<pelto_user_status_option>(std::move(option)).release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+pelto_user_status_option*
+pelto_user_status_option_retain(pelto_user_status_option* option) noexcept {
+    return pelto::capi::retain(option);
+}
+void pelto_user_status_option_release(pelto_user_status_option* option) noexcept {
+    pelto::capi::release(option);
+}
+
+bool pelto_user_status_option_is_use_attension(const pelto_user_status_option* option) noexcept {
+    return option != nullptr && option->value->isUseAttension();
+}
+bool pelto_user_status_option_is_use_blink(const pelto_user_status_option* option) noexcept {
+    return option != nullptr && option->value->isUseBlink();
+}
+bool pelto_user_status_option_is_use_drowsiness(const pelto_user_status_option* option) noexcept {
+    return option != nullptr && option->value->isUseDrowsiness();
+}
+void pelto_user_status_option_use_attention(pelto_user_status_option* option) noexcept {
+    if (option != nullptr) {
+        option->value->useAttention();
+    }
+}
+void pelto_user_status_option_use_blink(pelto_user_status_option* option) noexcept {
+    if (option != nullptr) {
+        option->value->useBlink();
+    }
+}
+void pelto_user_status_option_use_drowsiness(pelto_user_status_option* option) noexcept {
+    if (option != nullptr) {
+        option->value->useDrowsiness();
+    }
+}
+void pelto_user_status_option_use_all(pelto_user_status_option* option) noexcept {
+    if (option != nullptr) {
+        option->value->useAll();
+    }
+}
+
+// Delegates
+
+pelto_delegate* pelto_delegate_create(const pelto_delegate_callbacks* callbacks, void* user,
+                                      void (*destroy)(void* user)) noexcept {
+    if (callbacks == nullptr) {
+        return nullptr;
+    }
+    try {
+        auto delegate = std::make_shared<pelto_delegate>(*callbacks, user, destroy);
+        delegate->retainForHost();
+        return delegate.get();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+pelto_delegate* pelto_delegate_retain(pelto_delegate* delegate) noexcept {
+    if (delegate != nullptr) {
+        delegate->retainForHost();
+    }
+    return delegate;
+}
+
+void pelto_delegate_release(pelto_delegate* delegate) noexcept {
+    if (delegate != nullptr) {
+        delegate->releaseForHost();
+    }
+}
+
+// Gaze tracker
+
+pelto_gaze_tracker* pelto_gaze_tracker_retain(pelto_gaze_tracker* tracker) noexcept {
+    return pelto::capi::retain(tracker);
+}
+void pelto_gaze_tracker_release(pelto_gaze_tracker* tracker) noexcept {
+    pelto::capi::release(tracker);
+}
+
+pelto_delegate* pelto_gaze_tracker_status_delegate(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? pelto::capi::handleOf(tracker->value->statusDelegate()) : nullptr;
+}
+pelto_delegate* pelto_gaze_tracker_gaze_delegate(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? pelto::capi::handleOf(tracker->value->gazeDelegate()) : nullptr;
+}
+pelto_delegate*
+pelto_gaze_tracker_calibration_delegate(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? pelto::capi::handleOf(tracker->value->calibrationDelegate())
+                              : nullptr;
+}
+pelto_delegate* pelto_gaze_tracker_image_delegate(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? pelto::capi::handleOf(tracker->value->imageDelegate()) : nullptr;
+}
+pelto_delegate*
+pelto_gaze_tracker_user_status_delegate(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? pelto::capi::handleOf(tracker->value->userStatusDelegate())
+                              : nullptr;
+}
+
+bool pelto_gaze_tracker_set_status_delegate(pelto_gaze_tracker* tracker,
+                                            pelto_delegate* delegate) noexcept {
+    if (tracker == nullptr || !pelto::capi::fits(delegate, &pelto_delegate::implementsStatus)) {
+        return false;
+    }
+    tracker->value->setStatusDelegate(pelto::capi::sharedOf(delegate));
+    return true;
+}
+bool pelto_gaze_tracker_set_gaze_delegate(pelto_gaze_tracker* tracker,
+                                          pelto_delegate* delegate) noexcept {
+    if (tracker == nullptr || !pelto::capi::fits(delegate, &pelto_delegate::implementsGaze)) {
+        return false;
+    }
+    tracker->value->setGazeDelegate(pelto::capi::sharedOf(delegate));
+    return true;
+}
+bool pelto_gaze_tracker_set_calibration_delegate(pelto_gaze_tracker* tracker,
+                                                 pelto_delegate* delegate) noexcept {
+    if (tracker == nullptr ||
+        !pelto::capi::fits(delegate, &pelto_delegate::implementsCalibration)) {
+        return false;
+    }
+    tracker->value->setCalibrationDelegate(pelto::capi::sharedOf(delegate));
+    return true;
+}
+bool pelto_gaze_tracker_set_image_delegate(pelto_gaze_tracker* tracker,
+                                           pelto_delegate* delegate) noexcept {
+    if (tracker == nullptr || !pelto::capi::fits(delegate, &pelto_delegate::implementsImage)) {
+        return false;
+    }
+    tracker->value->setImageDelegate(pelto::capi::sharedOf(delegate));
+    return true;
+}
+bool pelto_gaze_tracker_set_user_status_delegate(pelto_gaze_tracker* tracker,
+                                                 pelto_delegate* delegate) noexcept {
+    if (tracker == nullptr) {
+        return false;
+    }
+    tracker->value->setUserStatusDelegate(pelto::capi::sharedOf(delegate));
+    return true;
+}
+
+bool pelto_gaze_tracker_set_delegates(pelto_gaze_tracker* tracker, pelto_delegate* status_delegate,
+                                      pelto_delegate* gaze_delegate,
+                                      pelto_delegate* calibration_delegate,
+                                      pelto_delegate* image_delegate,
+                                      pelto_delegate* user_status_delegate) noexcept {
+    using pelto::capi::fits;
+    using pelto::capi::sharedOf;
+    if (tracker == nullptr || !fits(status_delegate, &pelto_delegate::implementsStatus) ||
+        !fits(gaze_delegate, &pelto_delegate::implementsGaze) ||
+        !fits(calibration_delegate, &pelto_delegate::implementsCalibration) ||
+        !fits(image_delegate, &pelto_delegate::implementsImage)) {
+        return false;
+    }
+    tracker->value->setDelegates(sharedOf(status_delegate), sharedOf(gaze_delegate),
+                                 sharedOf(calibration_delegate), sharedOf(image_delegate),
+                                 sharedOf(user_status_delegate));
+    return true;
+}
+
+void pelto_gaze_tracker_start_tracking(pelto_gaze_tracker* tracker) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->startTracking();
+    }
+}
+void pelto_gaze_tracker_stop_tracking(pelto_gaze_tracker* tracker) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->stopTracking();
+    }
+}
+bool pelto_gaze_tracker_is_tracking(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr && tracker->value->isTracking();
+}
+bool pelto_gaze_tracker_set_tracking_fps(pelto_gaze_tracker* tracker, int64_t fps) noexcept {
+    return tracker != nullptr && tracker->value->setTrackingFPS(fps);
+}
+bool pelto_gaze_tracker_is_calibrating(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr && tracker->value->isCalibrating();
+}
+bool pelto_gaze_tracker_start_calibration(pelto_gaze_tracker* tracker, int64_t mode,
+                                          int64_t criteria, pelto_rect region) noexcept {
+    return tracker != nullptr &&
+           tracker->value->startCalibration(static_cast<pelto::CalibrationMode>(mode),
+                                            static_cast<pelto::AccuracyCriteria>(criteria),
+                                            {region.x, region.y, region.width, region.height});
+}
+bool pelto_gaze_tracker_set_calibration_data(pelto_gaze_tracker* tracker,
+                                             const double* calibration_data,
+                                             size_t count) noexcept {
+    if (tracker == nullptr || (calibration_data == nullptr && count != 0)) {
+        return false;
+    }
+    return tracker->value->setCalibrationData(std::span<const double>(calibration_data, count));
+}
+void pelto_gaze_tracker_stop_calibration(pelto_gaze_tracker* tracker) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->stopCalibration();
+    }
+}
+bool pelto_gaze_tracker_start_collect_samples(pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr && tracker->value->startCollectSamples();
+}
+void pelto_gaze_tracker_set_camera_preview(pelto_gaze_tracker* tracker, void* preview) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->setCameraPreview(pelto::CameraPreviewHandle{preview});
+    }
+}
+void pelto_gaze_tracker_remove_camera_preview(pelto_gaze_tracker* tracker) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->removeCameraPreview();
+    }
+}
+void pelto_gaze_tracker_set_attention_interval(pelto_gaze_tracker* tracker,
+                                               int64_t interval) noexcept {
+    if (tracker != nullptr) {
+        tracker->value->setAttentionInterval(interval);
+    }
+}
+double pelto_gaze_tracker_get_attention_score(const pelto_gaze_tracker* tracker) noexcept {
+    return tracker != nullptr ? tracker->value->getAttentionScore() : 0.0;
+}
+
+// Initialisation, release and version
+
+bool pelto_init_gaze_tracker(pelto_delegate* delegate, pelto_user_status_option* option) noexcept {
+    if (delegate == nullptr || !delegate->implementsInitialization()) {
+        return false;
+    }
+    try {
+        pelto::GazeTracker::initGazeTracker(pelto::capi::sharedOf(delegate),
+                                            option != nullptr ? option->value : nullptr);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void pelto_deinit_gaze_tracker(pelto_gaze_tracker* tracker) noexcept {
+    pelto::GazeTracker::deinitGazeTracker(tracker != nullptr ? tracker->value : nullptr);
+}
+
+size_t pelto_get_framework_version(char* buffer, size_t capacity) noexcept {
+    try {
+        return pelto::capi::copyText(pelto::GazeTracker::getFrameworkVersion(), buffer, capacity);
+    } catch (...) {
+        return pelto::capi::copyText({}, buffer, capacity);
+    }
+}
+
+// Main queue
+
+size_t pelto_main_queue_drain(void) noexcept {
+    try {
+        return pelto::MainQueue::drain();
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool pelto_main_queue_set_wake_up_hook(void (*hook)(void* user), void* user) noexcept {
+    try {
+        if (hook == nullptr) {
+            pelto::MainQueue::setWakeUpHook(nullptr);
+        } else {
+            pelto::MainQueue::setWakeUpHook([hook, user] { hook(user); });
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool pelto_main_queue_has_pending_tasks(void) noexcept {
+    try {
+        return pelto::MainQueue::hasPendingTasks();
+    } catch (...) {
+        return false;
+    }
+}
+
+// Bundle registry
+
+bool pelto_bundle_registry_register_bundle(const char* identifier,
+                                           const char* short_version) noexcept {
+    if (identifier == nullptr) {
+        return false;
+    }
+    try {
+        pelto::Bundle bundle{identifier, std::nullopt};
+        if (short_version != nullptr) {
+            bundle.infoDictionary.emplace();
+            bundle.infoDictionary->emplace(pelto::BundleRegistry::SHORT_VERSION_KEY,
+                                           std::string(short_version));
+        }
+        pelto::BundleRegistry::registerBundle(std::move(bundle));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool pelto_bundle_registry_remove_bundle(const char* identifier) noexcept {
+    if (identifier == nullptr) {
+        return false;
+    }
+    try {
+        return pelto::BundleRegistry::removeBundle(identifier);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool pelto_bundle_registry_restore_defaults(void) noexcept {
+    try {
+        pelto::BundleRegistry::restoreDefaults();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // extern "C"
