@@ -2,10 +2,14 @@
 
 namespace pelto::detail {
 
-LowPassFilter::LowPassFilter(double alpha, double initval) noexcept
+template <class T>
+BasicLowPassFilter<T>::BasicLowPassFilter(T alpha, T initval) noexcept
     : y_(initval)
     , s_(initval) {
     setAlpha(alpha);
 }
+
+template class BasicLowPassFilter<double>;
+template class BasicLowPassFilter<DoublePair>;
 
 } // namespace pelto::detail

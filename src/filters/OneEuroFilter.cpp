@@ -2,15 +2,20 @@
 
 namespace pelto::detail {
 
-OneEuroFilter::OneEuroFilter(double freq, double mincutoff, double beta, double dcutoff) noexcept {
+template <class T>
+BasicOneEuroFilter<T>::BasicOneEuroFilter(double freq, double mincutoff, double beta,
+                                          double dcutoff) noexcept {
     setFrequency(freq);
     setMinCutoff(mincutoff);
     setBeta(beta);
     setDerivativeCutoff(dcutoff);
     // Both alphas come from the arguments, not from the validated fields.
-    x_ = LowPassFilter(alpha(mincutoff), 0.0);
+    x_ = BasicLowPassFilter<T>(broadcast<T>(alpha(mincutoff)), T{});
     lasttime_ = NO_TIMESTAMP;
-    dx_ = LowPassFilter(alpha(dcutoff), 0.0);
+    dx_ = BasicLowPassFilter<T>(broadcast<T>(alpha(dcutoff)), T{});
 }
+
+template class BasicOneEuroFilter<double>;
+template class BasicOneEuroFilter<DoublePair>;
 
 } // namespace pelto::detail

@@ -11,67 +11,82 @@
 
 namespace pelto::detail {
 
-// One-euro filter of one scalar signal sampled at irregular integer-millisecond
-// timestamps: a low-pass filter whose cutoff rises with the signal's speed.
+// What smoothing a sample needs from the sampling frequency: the frequency
+// itself, the period and the derivative filter's alpha.
+struct FilterTiming {
+    double freq;
+    double te;
+    double derivativeAlpha;
+};
+
+// One-euro filter of one scalar signal (T = double), or of two signals sampled
+// together (T = DoublePair), at irregular integer-millisecond timestamps: a
+// low-pass filter whose cutoff rises with the signal's speed.
 //
-// A sample is processed in three steps that a filter bank can interleave across
+// A sample is processed in three steps that a filter bank can share across
 // channels: advanceClock (timestamp bookkeeping, identical for every filter fed
 // the same timestamps), cutoff, and smooth. filterValue runs them in order.
-class OneEuroFilter {
+template <class T> class BasicOneEuroFilter {
   public:
     static constexpr double TWO_PI = 6.283185307179586;
     static constexpr double MILLISECONDS_PER_SECOND = 1000.0;
     static constexpr std::int64_t NO_TIMESTAMP = -1;
 
-    // What the smoothing of one sample needs from the sampling frequency: the
-    // period and the derivative filter's alpha.
-    struct Timing {
-        double te;
-        double derivativeAlpha;
-    };
+    using Timing = FilterTiming;
 
-    OneEuroFilter() noexcept = default;
-    OneEuroFilter(double freq, double mincutoff, double beta, double dcutoff) noexcept;
+    BasicOneEuroFilter(double freq, double mincutoff, double beta, double dcutoff) noexcept;
 
-    double filterValue(double value, std::int64_t timestamp) noexcept {
+    T filterValue(T value, std::int64_t timestamp) noexcept {
         advanceClock(timestamp);
         const Timing now = timing();
         return smooth(value, alphaFor(cutoff(value, now.derivativeAlpha), now.te));
     }
 
     // Re-estimates the frequency from the previous timestamp and records this one.
-    void advanceClock(std::int64_t timestamp) noexcept {
+    // frequencyOf maps the interval in milliseconds to the new frequency; the
+    // default is frequencyFor.
+    template <class FrequencyOf>
+    void advanceClock(std::int64_t timestamp, FrequencyOf&& frequencyOf) noexcept {
         if (timestamp != NO_TIMESTAMP && lasttime_ != NO_TIMESTAMP) {
-            freq_ = MILLISECONDS_PER_SECOND / timestampDifference(timestamp, lasttime_);
+            freq_ = frequencyOf(timestampDifference(timestamp, lasttime_));
         }
         lasttime_ = timestamp;
     }
 
-    // Takes over the clock of a filter that has just advanced with the same
-    // timestamps: the same operations on the same inputs give the same frequency.
-    void followClock(const OneEuroFilter& lead) noexcept {
-        freq_ = lead.freq_;
-        lasttime_ = lead.lasttime_;
+    void advanceClock(std::int64_t timestamp) noexcept { advanceClock(timestamp, frequencyFor); }
+
+    [[nodiscard]] static double frequencyFor(double interval) noexcept {
+        return MILLISECONDS_PER_SECOND / interval;
     }
 
-    [[nodiscard]] Timing timing() const noexcept {
-        const double te = 1.0 / freq_;
-        return {te, alphaFor(dcutoff_, te)};
+    // Takes over the clock of a filter that has just advanced with the same
+    // timestamps: the same operations on the same inputs give the same frequency.
+    template <class Lead> void followClock(const Lead& lead) noexcept {
+        freq_ = lead.freq();
+        lasttime_ = lead.lasttime();
+    }
+
+    [[nodiscard]] Timing timing() const noexcept { return timingAt(freq_, dcutoff_); }
+
+    [[nodiscard]] static Timing timingAt(double freq, double dcutoff) noexcept {
+        const double te = 1.0 / freq;
+        return {freq, te, alphaFor(dcutoff, te)};
     }
 
     // Filters the rate of change of value and returns the cutoff for smoothing it.
-    double cutoff(double value, double derivativeAlpha) noexcept {
-        const double dv = x_.hasLastRawValue() ? freq_ * (value - x_.lastRawValue()) : 0.0;
-        const double edv = dx_.filterValue(dv, derivativeAlpha);
-        return std::abs(edv) * beta_ + mincutoff_;
+    T cutoff(T value, double derivativeAlpha) noexcept {
+        const T dv = x_.hasLastRawValue() ? freq_ * (value - x_.lastRawValue()) : T{};
+        const T edv = dx_.filterValue(dv, broadcast<T>(derivativeAlpha));
+        return magnitude(edv) * beta_ + mincutoff_;
     }
 
-    double smooth(double value, double alpha) noexcept { return x_.filterValue(value, alpha); }
+    T smooth(T value, T alpha) noexcept { return x_.filterValue(value, alpha); }
 
-    // Smoothing factor for a cutoff at the sampling period te (seconds). No guard:
-    // IEEE 754 decides zero and infinite operands.
-    [[nodiscard]] static double alphaFor(double cutoff, double te) noexcept {
-        const double tau = 1.0 / (cutoff * TWO_PI);
+    // Smoothing factor for a cutoff at the sampling period te (seconds), for one
+    // cutoff or a lane pair. No guard: IEEE 754 decides zero and infinite operands.
+    template <class Cutoff>
+    [[nodiscard]] static Cutoff alphaFor(Cutoff cutoff, double te) noexcept {
+        const Cutoff tau = 1.0 / (cutoff * TWO_PI);
         return 1.0 / (tau / te + 1.0);
     }
 
@@ -117,8 +132,8 @@ class OneEuroFilter {
     void setDcutoff(double dcutoff) noexcept { dcutoff_ = dcutoff; }
     void setLasttime(std::int64_t lasttime) noexcept { lasttime_ = lasttime; }
 
-    [[nodiscard]] const LowPassFilter& signalFilter() const noexcept { return x_; }
-    [[nodiscard]] const LowPassFilter& derivativeFilter() const noexcept { return dx_; }
+    [[nodiscard]] const BasicLowPassFilter<T>& signalFilter() const noexcept { return x_; }
+    [[nodiscard]] const BasicLowPassFilter<T>& derivativeFilter() const noexcept { return dx_; }
 
   private:
     double freq_ = 0.0;
@@ -126,8 +141,19 @@ class OneEuroFilter {
     double beta_ = 0.0;
     double dcutoff_ = 0.0;
     std::int64_t lasttime_ = 0;
-    LowPassFilter dx_;
-    LowPassFilter x_;
+    BasicLowPassFilter<T> dx_;
+    BasicLowPassFilter<T> x_;
+};
+
+extern template class BasicOneEuroFilter<double>;
+extern template class BasicOneEuroFilter<DoublePair>;
+
+using OneEuroFilter = BasicOneEuroFilter<double>;
+
+// Two channels of a filter bank: the lanes share the clock and the parameters.
+class OneEuroFilterPair : public BasicOneEuroFilter<DoublePair> {
+  public:
+    using BasicOneEuroFilter<DoublePair>::BasicOneEuroFilter;
 };
 
 } // namespace pelto::detail

@@ -16,8 +16,32 @@ namespace {
 constexpr double TIMESTAMP_LOWER_BOUND = -0x1p63;
 constexpr double TIMESTAMP_UPPER_BOUND = 0x1p63;
 
+// A NaN: no interval between two int64 timestamps has these bits.
+constexpr std::uint64_t NO_INTERVAL = 0x7ff8'dead'0000'0000;
+
+using Pair = double __attribute__((vector_size(16)));
+
 double positiveOr(double value, double fallback) noexcept {
     return 0.0 >= value ? fallback : value;
+}
+
+// One sample through a filter pair after its clock has advanced with the bank's
+// lead: stores the first `lanes` results and answers whether they are finite.
+bool filterPair(detail::OneEuroFilterPair& filter, const detail::OneEuroFilterPair& lead,
+                detail::DoublePair values, double period, double derivativeAlpha, double* out,
+                std::size_t lanes) noexcept {
+    if (&filter != &lead) {
+        filter.followClock(lead);
+    }
+    const detail::DoublePair cutoff = filter.cutoff(values, derivativeAlpha);
+    const detail::DoublePair result =
+        filter.smooth(values, detail::OneEuroFilterPair::alphaFor(cutoff, period));
+    bool finite = true;
+    for (std::size_t lane = 0; lane < lanes; ++lane) {
+        out[lane] = result[lane];
+        finite &= std::isfinite(result[lane]);
+    }
+    return finite;
 }
 
 } // namespace
@@ -34,12 +58,13 @@ OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, doub
     // The larger array first, so that a count too large to hold fails before
     // anything has been written.
     const auto channels = static_cast<std::size_t>(count_);
-    filters_.assign(channels, detail::OneEuroFilter(freq_, minCutOff_, beta_, dCutOff_));
+    filters_.assign(channels / 2 + channels % 2, freshFilter());
     filteredValues_.assign(channels, 0.0);
-    const detail::OneEuroFilter::Timing timing = filters_.front().timing();
-    timing_.freqBits.fill(std::bit_cast<std::uint64_t>(filters_.front().freq()));
-    timing_.period.fill(timing.te);
-    timing_.derivativeAlpha.fill(timing.derivativeAlpha);
+    const detail::FilterTiming timing = filters_.front().timing();
+    initialClock_ = {timing.freq, timing.te, timing.derivativeAlpha};
+    clock_ = initialClock_;
+    // No interval has these bits: the first lookups miss.
+    memo_.intervalBits.fill(NO_INTERVAL);
 }
 
 OneEuroFilterManager::OneEuroFilterManager(const OneEuroFilterManager& other) = default;
@@ -67,11 +92,13 @@ void OneEuroFilterManager::swap(OneEuroFilterManager& other) noexcept {
     swap(minCutOff_, other.minCutOff_);
     swap(beta_, other.beta_);
     swap(dCutOff_, other.dCutOff_);
-    swap(timing_, other.timing_);
+    swap(clock_, other.clock_);
+    swap(initialClock_, other.initialClock_);
+    swap(memo_, other.memo_);
 }
 
 bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double> val) noexcept {
-    const std::size_t channels = filters_.size();
+    const std::size_t channels = filteredValues_.size();
     if (val.size() != channels || channels == 0) {
         return false;
     }
@@ -83,36 +110,50 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
     // Every filter of the bank sees the same timestamps, so the frequency estimate,
     // the period and the derivative alpha are the same for all channels: compute
     // them once, with the operations a single filter would use.
-    detail::OneEuroFilter& lead = filters_.front();
-    lead.advanceClock(t);
-    const auto key = std::bit_cast<std::uint64_t>(lead.freq());
-    if (key != timing_.freqBits[0] && key != timing_.freqBits[1]) [[unlikely]] {
-        const detail::OneEuroFilter::Timing timing = lead.timing();
-        const std::size_t slot = timing_.next;
-        timing_.next ^= 1U;
-        timing_.freqBits[slot] = key;
-        timing_.period[slot] = timing.te;
-        timing_.derivativeAlpha[slot] = timing.derivativeAlpha;
-    }
-    const std::size_t slot = key == timing_.freqBits[1] ? 1 : 0;
-    const double period = timing_.period[slot];
-    const double derivativeAlpha = timing_.derivativeAlpha[slot];
+    detail::OneEuroFilterPair& lead = filters_.front();
+    lead.advanceClock(t, [this](double interval) noexcept {
+        clock_ = clockForInterval(interval);
+        return clock_.freq;
+    });
+    const double period = clock_.period;
+    const double derivativeAlpha = clock_.derivativeAlpha;
 
+    // Channels run two at a time, one per lane of a filter pair: each lane gives
+    // what a filter of its own would. An odd last channel leaves a lane unused;
+    // it is fed zeros and its results are ignored.
     bool finite = true;
-    for (std::size_t i = 0; i < channels; ++i) {
-        detail::OneEuroFilter& filter = filters_[i];
-        filter.followClock(lead);
-        const double cutoff = filter.cutoff(val[i], derivativeAlpha);
-        const double result =
-            filter.smooth(val[i], detail::OneEuroFilter::alphaFor(cutoff, period));
-        filteredValues_[i] = result;
-        finite &= std::isfinite(result);
+    const std::size_t pairs = channels / 2;
+    for (std::size_t p = 0; p < pairs; ++p) {
+        const std::size_t i = 2 * p;
+        finite &= filterPair(filters_[p], lead, detail::DoublePair{val[i], val[i + 1]}, period,
+                             derivativeAlpha, &filteredValues_[i], 2);
+    }
+    if (channels % 2 != 0) {
+        const std::size_t i = channels - 1;
+        finite &= filterPair(filters_[pairs], lead, detail::DoublePair{val[i], 0.0}, period,
+                             derivativeAlpha, &filteredValues_[i], 1);
     }
     if (!finite) {
         reset();
         return false;
     }
     return true;
+}
+
+OneEuroFilterManager::Clock OneEuroFilterManager::clockForInterval(double interval) noexcept {
+    const auto key = std::bit_cast<std::uint64_t>(interval);
+    if (key != memo_.intervalBits[0] && key != memo_.intervalBits[1]) [[unlikely]] {
+        const detail::FilterTiming timing = detail::OneEuroFilterPair::timingAt(
+            detail::OneEuroFilterPair::frequencyFor(interval), dCutOff_);
+        memo_.intervalBits[memo_.next] = key;
+        memo_.clocks[memo_.next] = {timing.freq, timing.te, timing.derivativeAlpha};
+        memo_.next ^= 1U;
+    }
+    return memo_.clocks[key == memo_.intervalBits[1] ? 1 : 0];
+}
+
+detail::OneEuroFilterPair OneEuroFilterManager::freshFilter() const noexcept {
+    return {freq_, minCutOff_, beta_, dCutOff_};
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
@@ -122,9 +163,9 @@ std::vector<double> OneEuroFilterManager::getFilteredValues() const {
 void OneEuroFilterManager::reset() noexcept {
     // Rebuilds in place: the same parameters give the same fresh filter for every
     // channel, and the arrays keep their size, so nothing is allocated.
-    std::fill(filters_.begin(), filters_.end(),
-              detail::OneEuroFilter(freq_, minCutOff_, beta_, dCutOff_));
+    std::fill(filters_.begin(), filters_.end(), freshFilter());
     std::fill(filteredValues_.begin(), filteredValues_.end(), 0.0);
+    clock_ = initialClock_;
 }
 
 } // namespace pelto

@@ -11,7 +11,7 @@
 namespace pelto {
 
 namespace detail {
-class OneEuroFilter;
+class OneEuroFilterPair;
 }
 
 /// A bank of one-euro filters that smooths several channels sampled together,
@@ -70,25 +70,37 @@ class PELTO_EXPORT OneEuroFilterManager {
     friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
 
   private:
-    void reset() noexcept;
+    // What every channel shares at a sample: the sampling frequency, its period
+    // and the derivative alpha. At a steady rate the integer-millisecond
+    // intervals alternate between two values, so the clocks of the two latest
+    // intervals are kept, saving the divisions that produce them.
+    struct Clock {
+        double freq = 0.0;
+        double period = 0.0;
+        double derivativeAlpha = 0.0;
+    };
+    struct ClockMemo {
+        std::array<std::uint64_t, 2> intervalBits{};
+        std::array<Clock, 2> clocks{};
+        std::size_t next = 0;
+    };
 
-    std::vector<detail::OneEuroFilter> filters_;
+    void reset() noexcept;
+    [[nodiscard]] detail::OneEuroFilterPair freshFilter() const noexcept;
+    Clock clockForInterval(double interval) noexcept;
+
+    // One filter per two channels; with an odd count, the last filter's second
+    // lane is unused.
+    std::vector<detail::OneEuroFilterPair> filters_;
     std::vector<double> filteredValues_;
     std::int64_t count_ = DEFAULT_COUNT;
     double freq_ = 0.0;
     double minCutOff_ = 0.0;
     double beta_ = 0.0;
     double dCutOff_ = 0.0;
-    // The sampling period and derivative alpha at the two latest distinct sampling
-    // frequencies: at a steady rate the integer-millisecond intervals alternate
-    // between two values, and recomputing these is most of a sample's shared cost.
-    struct TimingMemo {
-        std::array<std::uint64_t, 2> freqBits{};
-        std::array<double, 2> period{};
-        std::array<double, 2> derivativeAlpha{};
-        std::size_t next = 0;
-    };
-    TimingMemo timing_;
+    Clock clock_;        // at the current frequency
+    Clock initialClock_; // at the frequency of freshly built filters
+    ClockMemo memo_;
 };
 
 } // namespace pelto
