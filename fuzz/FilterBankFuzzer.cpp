@@ -63,7 +63,7 @@ struct Parameters {
 };
 
 double special(ByteReader& in) {
-    return SPECIAL_DOUBLES[in.below(std::size(SPECIAL_DOUBLES))];
+    return SPECIAL_DOUBLES.at(in.below(SPECIAL_DOUBLES.size()));
 }
 
 // A value in [-512, 512) in steps of 1/64: what a real signal looks like.
@@ -157,7 +157,7 @@ OneEuroFilterManager copyOf(const OneEuroFilterManager& bank, std::uint8_t how) 
         OneEuroFilterManager copy;
         OneEuroFilterManager temporary(bank);
         copy = std::move(temporary);
-        PELTO_FUZZ_CHECK(temporary.getFilteredValues().empty()); // NOLINT(bugprone-use-after-move)
+        PELTO_FUZZ_CHECK(temporary.getFilteredValues().empty()); // NOLINT(*-use-after-move,*Move)
         return copy;
     }
     default: {
@@ -169,13 +169,18 @@ OneEuroFilterManager copyOf(const OneEuroFilterManager& bank, std::uint8_t how) 
     }
 }
 
+// The timestamps a bank can truncate to int64: [-2^63, 2^63).
+constexpr double LOWEST_TIMESTAMP = -0x1p63;
+constexpr double TIMESTAMP_BOUND = 0x1p63;
+
 bool refusedInput(double time, std::size_t length, std::size_t channels) {
-    return length != channels || channels == 0 || !(time >= -0x1p63 && time < 0x1p63);
+    const bool truncatable = time >= LOWEST_TIMESTAMP && time < TIMESTAMP_BOUND;
+    return length != channels || channels == 0 || !truncatable;
 }
 
 class Session {
   public:
-    Session(Parameters parameters, OneEuroFilterManager bank, bool empty)
+    Session(const Parameters& parameters, OneEuroFilterManager bank, bool empty)
         : parameters_(parameters)
         , bank_(std::move(bank))
         , channels_(bank_.getFilteredValues().size())
@@ -219,13 +224,13 @@ class Session {
     // A bank moved out of is empty; one moved into continues as the original.
     void moveThrough() {
         OneEuroFilterManager moved(std::move(bank_));
-        // NOLINTBEGIN(bugprone-use-after-move): the moved-from state is what is checked
+        // NOLINTBEGIN(*-use-after-move,*Move): the moved-from state is what is checked
         PELTO_FUZZ_CHECK(bank_.getFilteredValues().empty());
         const std::array<double, 1> one{1.0};
         PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, {}));
         PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, one));
         bank_ = std::move(moved);
-        // NOLINTEND(bugprone-use-after-move)
+        // NOLINTEND(*-use-after-move,*Move)
     }
 
     void sample(ByteReader& in, std::size_t length) {

@@ -18,6 +18,7 @@
 #include "FuzzSupport.hpp"
 #include "tracker/GazeTrackerAccess.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -372,12 +373,8 @@ class Session {
     }
 
     [[nodiscard]] bool owned(const Everything* delegate) const {
-        for (const auto& owner : owners_) {
-            if (owner.get() == delegate) {
-                return true;
-            }
-        }
-        return false;
+        return std::ranges::any_of(
+            owners_, [delegate](const auto& owner) { return owner.get() == delegate; });
     }
 
     void checkModel() {

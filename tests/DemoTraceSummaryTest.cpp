@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 namespace pelto::demo {
 namespace {
@@ -15,15 +14,11 @@ Trace stepTrace() {
     Trace trace;
     trace.channelNames = {"v"};
     for (int i = 0; i < 112; ++i) {
-        const double jitter = i % 2 == 1 ? 1.0 : -1.0;
-        double value = (i < 50 ? 0.0 : 100.0) + jitter;
+        double value = (i < 50 ? 0.0 : 100.0) + (i % 2 == 1 ? 1.0 : -1.0);
         if (i == 50 || i == 51) {
-            value = i == 50 ? 33.0 : 66.0;
+            value = 33.0 * (i - 49);
         }
-        if (i == 10) {
-            value = std::numeric_limits<double>::quiet_NaN();
-        }
-        trace.samples.push_back({10.0 * i, {value}});
+        trace.samples.push_back({10.0 * i, {i == 10 ? std::nan("") : value}});
     }
     return trace;
 }

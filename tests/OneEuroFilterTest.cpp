@@ -178,19 +178,4 @@ TEST(OneEuroFilter, ExtremeTimestampsDoNotOverflow) {
     EXPECT_EQ(filter.freq(), 1000.0 / 0x1p64);
 }
 
-TEST(OneEuroFilter, StepsComposeToFilterValue) {
-    // The bank drives the three steps itself; they must give what filterValue gives.
-    OneEuroFilter whole = makeDefault();
-    OneEuroFilter stepped = makeDefault();
-    const std::vector<std::pair<double, std::int64_t>> stream = {{1.0, 0},    {3.5, 16}, {2.0, 33},
-                                                                 {9.0, NONE}, {8.0, 70}, {8.5, 60}};
-    for (const auto& [value, timestamp] : stream) {
-        stepped.advanceClock(timestamp);
-        const OneEuroFilter::Timing timing = stepped.timing();
-        const double c = stepped.cutoff(value, timing.derivativeAlpha);
-        EXPECT_EQ(stepped.smooth(value, OneEuroFilter::alphaFor(c, timing.te)),
-                  whole.filterValue(value, timestamp));
-    }
-}
-
 } // namespace

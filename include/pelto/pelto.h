@@ -119,6 +119,9 @@
  *     (reference counting)                    pelto_user_status_option_retain / _release
  */
 
+// A C header, also read by C++: C's headers and typedefs are deliberate.
+// NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using)
+
 #include <pelto/Export.hpp>
 #include <pelto/Version.hpp>
 
@@ -511,8 +514,9 @@ PELTO_EXPORT size_t pelto_get_framework_version(char* buffer, size_t capacity) P
  * tells its event loop to. Thread-safe. */
 
 /// Runs, in posting order, the reports queued when the call began and returns how many ran. Call
-/// it from the main thread. Returns 0 if a report posted by C++ code threw; the reports behind it
-/// stay queued, and the wake-up hook is called once more.
+/// it from the main thread. Returns 0 if a task posted by C++ code threw: the exception is
+/// swallowed, and the tasks behind it stay queued for the next drain (the wake-up hook is called
+/// again for them).
 PELTO_EXPORT size_t pelto_main_queue_drain(void) PELTO_NOEXCEPT;
 
 /// Installs `hook`, called with `user` on the posting thread each time a report is queued (so it
@@ -548,5 +552,7 @@ PELTO_EXPORT bool pelto_bundle_registry_restore_defaults(void) PELTO_NOEXCEPT;
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
+
+// NOLINTEND(modernize-deprecated-headers, modernize-use-using)
 
 #endif /* PELTO_PELTO_H */

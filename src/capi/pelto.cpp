@@ -90,12 +90,9 @@ static_assert(std::string_view(PELTO_LIBRARY_BUNDLE_IDENTIFIER) ==
 // description() views string literals; handing out their data() as C text relies on the NUL
 // that follows each of them.
 template <DescribedEnumeration E> consteval bool textsAreNulTerminated() {
-    for (const std::string_view text : detail::EnumTraits<E>::texts) {
-        if (text.data()[text.size()] != '\0') {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(detail::EnumTraits<E>::texts, [](std::string_view text) {
+        return text.data()[text.size()] == '\0';
+    });
 }
 static_assert(textsAreNulTerminated<StatusError>() &&
               textsAreNulTerminated<InitializationError>() &&
@@ -131,7 +128,7 @@ template <class Handle, class... Args> Handle* makeHandle(Args&&... args) noexce
 }
 
 std::shared_ptr<pelto_delegate> sharedOf(pelto_delegate* delegate) noexcept {
-    return delegate != nullptr ? delegate->shared_from_this() : nullptr;
+    return delegate != nullptr ? delegate->weak_from_this().lock() : nullptr;
 }
 
 // A new host reference to the C delegate in a slot, if the slot holds one.
@@ -158,8 +155,7 @@ pelto_gaze_tracker* wrapTracker(std::shared_ptr<GazeTracker> tracker) {
 
 using pelto::capi::makeHandle;
 
-// ---- Delegate adapter
-// ----------------------------------------------------------------------------
+// ---- Delegate adapter ---------------------------------------------------------------------------
 
 pelto_delegate::pelto_delegate(const pelto_delegate_callbacks& callbacks, void* user,
                                void (*destroy)(void*)) noexcept
@@ -176,7 +172,7 @@ pelto_delegate::~pelto_delegate() {
 void pelto_delegate::retainForHost() noexcept {
     const std::lock_guard lock(hostMutex_);
     if (hostReferences_++ == 0) {
-        self_ = shared_from_this();
+        self_ = weak_from_this().lock();
     }
 }
 
@@ -295,8 +291,7 @@ void pelto_delegate::onInitialized(std::shared_ptr<pelto::GazeTracker> tracker,
     pelto::capi::release(handle);
 }
 
-// ---- C functions
-// ---------------------------------------------------------------------------------
+// ---- C functions --------------------------------------------------------------------------------
 
 extern "C" {
 
