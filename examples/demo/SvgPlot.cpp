@@ -328,8 +328,8 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
     SvgBuilder svg;
     svg.add(R"(<?xml version="1.0" encoding="UTF-8"?>)"
             "\n");
-    svg.add("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + pixel(width) + "\" height=\"" +
-            pixel(height) + "\" viewBox=\"0 0 " + pixel(width) + " " + pixel(height) + "\">\n");
+    svg.add(R"(<svg xmlns="http://www.w3.org/2000/svg" width=")" + pixel(width) + R"(" height=")" +
+            pixel(height) + R"(" viewBox="0 0 )" + pixel(width) + " " + pixel(height) + "\">\n");
     svg.add(STYLE);
     svg.add("<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n");
     svg.text(PANEL_LEFT, 30.0, caption.title, "title");

@@ -38,8 +38,8 @@ class SaccadeProgress {
   public:
     SaccadeProgress(std::span<const double> from, std::span<const double> to)
         : from_(from.begin(), from.end())
-        , direction_(from.size()) {
-        length_ = distance(from, to);
+        , direction_(from.size())
+        , length_(distance(from, to)) {
         for (std::size_t i = 0; i < direction_.size() && length_ > 0.0; ++i) {
             direction_[i] = (to[i] - from[i]) / length_;
         }

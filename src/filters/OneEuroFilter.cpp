@@ -9,9 +9,11 @@ BasicOneEuroFilter<T>::BasicOneEuroFilter(double freq, double mincutoff, double 
     setMinCutoff(mincutoff);
     setBeta(beta);
     setDerivativeCutoff(dcutoff);
-    // Both alphas come from the arguments, not from the validated fields.
+    // Both alphas come from the arguments, not from the validated fields, at the
+    // frequency the setters stored: the inner filters are built after them.
+    // NOLINTNEXTLINE(cppcoreguidelines-prefer-member-initializer)
     x_ = BasicLowPassFilter<T>(broadcast<T>(alpha(mincutoff)), T{});
-    lasttime_ = NO_TIMESTAMP;
+    // NOLINTNEXTLINE(cppcoreguidelines-prefer-member-initializer)
     dx_ = BasicLowPassFilter<T>(broadcast<T>(alpha(dcutoff)), T{});
 }
 

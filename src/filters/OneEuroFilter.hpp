@@ -140,7 +140,7 @@ template <class T> class BasicOneEuroFilter {
     double mincutoff_ = 0.0;
     double beta_ = 0.0;
     double dcutoff_ = 0.0;
-    std::int64_t lasttime_ = 0;
+    std::int64_t lasttime_ = NO_TIMESTAMP;
     BasicLowPassFilter<T> dx_;
     BasicLowPassFilter<T> x_;
 };

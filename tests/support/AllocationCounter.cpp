@@ -16,15 +16,15 @@ std::size_t pelto::testing::allocationCount() noexcept {
 
 void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+    if (void* p = std::malloc(size == 0 ? 1 : size)) { // NOLINT(cppcoreguidelines-no-malloc)
         return p;
     }
     throw std::bad_alloc();
 }
 
 void operator delete(void* p) noexcept {
-    std::free(p);
+    std::free(p); // NOLINT(cppcoreguidelines-no-malloc)
 }
 void operator delete(void* p, std::size_t /*size*/) noexcept {
-    std::free(p);
+    std::free(p); // NOLINT(cppcoreguidelines-no-malloc)
 }
