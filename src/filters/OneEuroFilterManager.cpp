@@ -50,19 +50,16 @@ OneEuroFilterManager::OneEuroFilterManager() noexcept = default;
 
 OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, double minCutOff,
                                            double beta, double dCutOff)
-    : count_(count > 0 ? count : DEFAULT_COUNT)
-    , freq_(positiveOr(freq, DEFAULT_FREQUENCY))
+    : freq_(positiveOr(freq, DEFAULT_FREQUENCY))
     , minCutOff_(positiveOr(minCutOff, DEFAULT_MIN_CUT_OFF))
     , beta_(beta)
     , dCutOff_(positiveOr(dCutOff, DEFAULT_D_CUT_OFF)) {
     // The larger array first, so that a count too large to hold fails before
     // anything has been written.
-    const auto channels = static_cast<std::size_t>(count_);
+    const auto channels = static_cast<std::size_t>(count > 0 ? count : DEFAULT_COUNT);
     filters_.assign(channels / 2 + channels % 2, freshFilter());
     filteredValues_.assign(channels, 0.0);
-    const detail::FilterTiming timing = filters_.front().timing();
-    initialClock_ = {timing.freq, timing.te, timing.derivativeAlpha};
-    clock_ = initialClock_;
+    restartClock();
     // No interval has these bits: the first lookups miss.
     memo_.intervalBits.fill(NO_INTERVAL);
 }
@@ -87,13 +84,11 @@ void OneEuroFilterManager::swap(OneEuroFilterManager& other) noexcept {
     using std::swap;
     swap(filters_, other.filters_);
     swap(filteredValues_, other.filteredValues_);
-    swap(count_, other.count_);
     swap(freq_, other.freq_);
     swap(minCutOff_, other.minCutOff_);
     swap(beta_, other.beta_);
     swap(dCutOff_, other.dCutOff_);
     swap(clock_, other.clock_);
-    swap(initialClock_, other.initialClock_);
     swap(memo_, other.memo_);
 }
 
@@ -165,7 +160,12 @@ void OneEuroFilterManager::reset() noexcept {
     // channel, and the arrays keep their size, so nothing is allocated.
     std::fill(filters_.begin(), filters_.end(), freshFilter());
     std::fill(filteredValues_.begin(), filteredValues_.end(), 0.0);
-    clock_ = initialClock_;
+    restartClock();
+}
+
+void OneEuroFilterManager::restartClock() noexcept {
+    const detail::FilterTiming timing = filters_.front().timing();
+    clock_ = {timing.freq, timing.te, timing.derivativeAlpha};
 }
 
 } // namespace pelto

@@ -86,6 +86,7 @@ class PELTO_EXPORT OneEuroFilterManager {
     };
 
     void reset() noexcept;
+    void restartClock() noexcept;
     [[nodiscard]] detail::OneEuroFilterPair freshFilter() const noexcept;
     Clock clockForInterval(double interval) noexcept;
 
@@ -93,13 +94,11 @@ class PELTO_EXPORT OneEuroFilterManager {
     // lane is unused.
     std::vector<detail::OneEuroFilterPair> filters_;
     std::vector<double> filteredValues_;
-    std::int64_t count_ = DEFAULT_COUNT;
     double freq_ = 0.0;
     double minCutOff_ = 0.0;
     double beta_ = 0.0;
     double dCutOff_ = 0.0;
-    Clock clock_;        // at the current frequency
-    Clock initialClock_; // at the frequency of freshly built filters
+    Clock clock_; // at the current frequency
     ClockMemo memo_;
 };
 
