@@ -12,6 +12,7 @@
 
 #include "FuzzSupport.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
@@ -34,31 +35,26 @@ using pelto::fuzz::SPECIAL_DOUBLES;
 constexpr std::size_t MAX_STEPS = 256;
 
 // Small counts, the ones that fall back to the default, and counts no bank can hold.
-constexpr std::array<std::int64_t, 13> COUNTS{
-    std::numeric_limits<std::int64_t>::min(),
-    -1,
-    0,
-    1,
-    2,
-    3,
-    4,
-    5,
-    7,
-    8,
-    std::int64_t{1} << 62,
-    std::numeric_limits<std::int64_t>::max() / 2,
-    std::numeric_limits<std::int64_t>::max(),
-};
+constexpr std::array<std::int64_t, 13> COUNTS{std::numeric_limits<std::int64_t>::min(),
+                                              -1,
+                                              0,
+                                              1,
+                                              2,
+                                              3,
+                                              4,
+                                              5,
+                                              7,
+                                              8,
+                                              std::int64_t{1} << 62,
+                                              std::numeric_limits<std::int64_t>::max() / 2,
+                                              std::numeric_limits<std::int64_t>::max()};
 
 struct Parameters {
     std::int64_t count = OneEuroFilterManager::DEFAULT_COUNT;
-    double freq = OneEuroFilterManager::DEFAULT_FREQUENCY;
-    double minCutOff = OneEuroFilterManager::DEFAULT_MIN_CUT_OFF;
-    double beta = OneEuroFilterManager::DEFAULT_BETA;
-    double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
+    std::array<double, 4> values{}; // frequency, min cut-off, beta, derivative cut-off
 
     [[nodiscard]] OneEuroFilterManager build(std::int64_t channels) const {
-        return {channels, freq, minCutOff, beta, dCutOff};
+        return {channels, values[0], values[1], values[2], values[3]};
     }
 };
 
@@ -73,19 +69,16 @@ double moderate(ByteReader& in) {
     return static_cast<double>(static_cast<std::int16_t>(bits)) / 64.0;
 }
 
+double finiteOr0(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
+
 double parameter(ByteReader& in) {
-    switch (in.byte() % 4U) {
-    case 0:
-        return special(in);
-    case 1:
-        return in.rawDouble();
-    default:
-        return moderate(in);
-    }
+    const unsigned kind = in.byte() % 4U;
+    return kind == 0 ? special(in) : kind == 1 ? in.rawDouble() : moderate(in);
 }
 
 double timestamp(ByteReader& in, double previous) {
-    const double base = std::isfinite(previous) ? previous : 0.0;
     switch (in.byte() % 10U) {
     case 0:
         return special(in);
@@ -100,21 +93,17 @@ double timestamp(ByteReader& in, double previous) {
     case 5:
         return -1.0;
     default: // forward by 1 to 256 ms and a fraction: the common case
-        return base + static_cast<double>(in.byte() + 1) + static_cast<double>(in.byte()) / 256.0;
+        return finiteOr0(previous) + static_cast<double>(in.byte() + 1) +
+               static_cast<double>(in.byte()) / 256.0;
     }
 }
 
 double sampleValue(ByteReader& in, double previous) {
-    switch (in.byte() % 6U) {
-    case 0:
-        return special(in);
-    case 1:
-        return in.rawDouble();
-    case 2:
-        return previous;
-    default:
-        return (std::isfinite(previous) ? previous : 0.0) + moderate(in);
-    }
+    const unsigned kind = in.byte() % 6U;
+    return kind == 0   ? special(in)
+           : kind == 1 ? in.rawDouble()
+           : kind == 2 ? previous
+                       : finiteOr0(previous) + moderate(in);
 }
 
 // Whether two banks hold the same values and answer the same to the same probe samples: what
@@ -143,39 +132,28 @@ bool behavesAs(const OneEuroFilterManager& a, const OneEuroFilterManager& b) {
 
 // A copy of `bank` taken one of the ways a value type can be copied.
 OneEuroFilterManager copyOf(const OneEuroFilterManager& bank, std::uint8_t how) {
+    OneEuroFilterManager copy(3, 60.0, 2.0, 0.5, 3.0);
+    OneEuroFilterManager temporary(bank);
     switch (how % 4U) {
-    case 0: {
-        OneEuroFilterManager copy(bank);
-        return copy;
-    }
-    case 1: {
-        OneEuroFilterManager copy(3, 60.0, 2.0, 0.5, 3.0);
+    case 0:
+        return temporary;
+    case 1:
         copy = bank;
-        return copy;
-    }
-    case 2: {
-        OneEuroFilterManager copy;
-        OneEuroFilterManager temporary(bank);
+        break;
+    case 2:
         copy = std::move(temporary);
         PELTO_FUZZ_CHECK(temporary.getFilteredValues().empty()); // NOLINT(*-use-after-move,*Move)
-        return copy;
-    }
-    default: {
-        OneEuroFilterManager copy;
-        OneEuroFilterManager temporary(bank);
+        break;
+    default:
         swap(copy, temporary);
-        return copy;
+        break;
     }
-    }
+    return copy;
 }
 
-// The timestamps a bank can truncate to int64: [-2^63, 2^63).
-constexpr double LOWEST_TIMESTAMP = -0x1p63;
-constexpr double TIMESTAMP_BOUND = 0x1p63;
-
+// Refused outright: wrong length, or a timestamp outside [-2^63, 2^63) that cannot become int64.
 bool refusedInput(double time, std::size_t length, std::size_t channels) {
-    const bool truncatable = time >= LOWEST_TIMESTAMP && time < TIMESTAMP_BOUND;
-    return length != channels || channels == 0 || !truncatable;
+    return length != channels || channels == 0 || !(time >= -0x1p63 && time < 0x1p63);
 }
 
 class Session {
@@ -184,11 +162,8 @@ class Session {
         : parameters_(parameters)
         , bank_(std::move(bank))
         , channels_(bank_.getFilteredValues().size())
-        , previousValues_(channels_, 0.0) {
-        if (!empty) {
-            singles_.assign(channels_, parameters_.build(1));
-        }
-    }
+        , singles_(empty ? 0 : channels_, parameters_.build(1))
+        , previousValues_(channels_, 0.0) {}
 
     void run(ByteReader& in) {
         for (std::size_t step = 0; step < MAX_STEPS && !in.empty(); ++step) {
@@ -199,9 +174,13 @@ class Session {
             case 1:
                 moveThrough();
                 break;
-            case 2:
-                sample(in, wrongLength(in));
+            case 2: {
+                const unsigned wrong = in.byte() % 3U;
+                sample(in, wrong == 0   ? 0
+                           : wrong == 1 ? channels_ + 1
+                                        : (channels_ > 0 ? channels_ - 1 : 2));
                 break;
+            }
             default:
                 sample(in, channels_);
                 break;
@@ -210,32 +189,20 @@ class Session {
     }
 
   private:
-    std::size_t wrongLength(ByteReader& in) const {
-        switch (in.byte() % 3U) {
-        case 0:
-            return 0;
-        case 1:
-            return channels_ + 1;
-        default:
-            return channels_ > 0 ? channels_ - 1 : 2;
-        }
-    }
-
-    // A bank moved out of is empty; one moved into continues as the original.
+    // A bank moved out of is empty and refuses everything; one moved into continues as the
+    // original.
     void moveThrough() {
         OneEuroFilterManager moved(std::move(bank_));
         // NOLINTBEGIN(*-use-after-move,*Move): the moved-from state is what is checked
         PELTO_FUZZ_CHECK(bank_.getFilteredValues().empty());
         const std::array<double, 1> one{1.0};
-        PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, {}));
-        PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, one));
+        PELTO_FUZZ_CHECK(!bank_.filterValues(0.0, {}) && !bank_.filterValues(0.0, one));
         bank_ = std::move(moved);
         // NOLINTEND(*-use-after-move,*Move)
     }
 
     void sample(ByteReader& in, std::size_t length) {
-        const double time = timestamp(in, previousTime_);
-        previousTime_ = time;
+        const double time = previousTime_ = timestamp(in, previousTime_);
         std::vector<double> values(length);
         for (std::size_t i = 0; i < length; ++i) {
             values[i] = sampleValue(in, i < channels_ ? previousValues_[i] : 0.0);
@@ -248,15 +215,12 @@ class Session {
         const bool accepted = bank_.filterValues(time, values);
         const std::vector<double> after = bank_.getFilteredValues();
         PELTO_FUZZ_CHECK(after.size() == channels_);
-
         if (twin_) {
             PELTO_FUZZ_CHECK(twin_->filterValues(time, values) == accepted);
             PELTO_FUZZ_CHECK(sameBits(twin_->getFilteredValues(), after));
         }
-
         if (refusedInput(time, length, channels_)) {
-            PELTO_FUZZ_CHECK(!accepted);
-            PELTO_FUZZ_CHECK(behavesAs(bank_, before));
+            PELTO_FUZZ_CHECK(!accepted && behavesAs(bank_, before));
             return;
         }
 
@@ -265,7 +229,6 @@ class Session {
             allSinglesAccepted &= singles_[i].filterValues(time, std::span(values).subspan(i, 1));
         }
         PELTO_FUZZ_CHECK(accepted == allSinglesAccepted);
-
         if (accepted) {
             for (std::size_t i = 0; i < channels_; ++i) {
                 PELTO_FUZZ_CHECK(std::isfinite(after[i]));
@@ -273,13 +236,9 @@ class Session {
             }
             return;
         }
-
         // Some channel's result was not finite: the whole bank starts over.
         PELTO_FUZZ_CHECK(behavesAs(bank_, parameters_.build(parameters_.count)));
-        const OneEuroFilterManager freshSingle = parameters_.build(1);
-        for (OneEuroFilterManager& single : singles_) {
-            single = freshSingle;
-        }
+        std::ranges::fill(singles_, parameters_.build(1));
     }
 
     Parameters parameters_;
@@ -296,40 +255,34 @@ class Session {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     ByteReader in({data, size});
     const bool empty = in.byte() % 16U == 0;
-
     Parameters parameters;
     parameters.count = COUNTS[in.below(COUNTS.size())];
-    parameters.freq = parameter(in);
-    parameters.minCutOff = parameter(in);
-    parameters.beta = parameter(in);
-    parameters.dCutOff = parameter(in);
-
-    if (empty) {
-        const OneEuroFilterManager bank;
-        PELTO_FUZZ_CHECK(bank.getFilteredValues().empty());
-        Session(parameters, bank, true).run(in);
-        return 0;
+    for (double& value : parameters.values) {
+        value = parameter(in);
     }
 
-    // Counts a bank cannot hold must fail the C++ way, before anything is allocated.
-    const bool tooLarge = parameters.count > 1024;
     std::optional<OneEuroFilterManager> bank;
-    try {
-        bank.emplace(parameters.build(parameters.count));
-    } catch (const std::length_error&) {
-    } catch (const std::bad_alloc&) {
+    if (empty) {
+        bank.emplace();
+    } else {
+        // Counts a bank cannot hold must fail the C++ way, before anything is allocated.
+        try {
+            bank.emplace(parameters.build(parameters.count));
+        } catch (const std::length_error&) {
+        } catch (const std::bad_alloc&) {
+        }
+        PELTO_FUZZ_CHECK(bank.has_value() == (parameters.count <= 1024));
+        if (!bank) {
+            return 0;
+        }
     }
-    PELTO_FUZZ_CHECK(bank.has_value() != tooLarge);
-    if (!bank) {
-        return 0;
-    }
-    const std::size_t expected =
-        parameters.count > 0 ? static_cast<std::size_t>(parameters.count)
-                             : static_cast<std::size_t>(OneEuroFilterManager::DEFAULT_COUNT);
+    const std::size_t expected = empty                  ? 0
+                                 : parameters.count > 0 ? static_cast<std::size_t>(parameters.count)
+                                                        : OneEuroFilterManager::DEFAULT_COUNT;
     PELTO_FUZZ_CHECK(bank->getFilteredValues().size() == expected);
     for (const double value : bank->getFilteredValues()) {
         PELTO_FUZZ_CHECK(sameBits(value, 0.0));
     }
-    Session(parameters, std::move(*bank), false).run(in);
+    Session(parameters, std::move(*bank), empty).run(in);
     return 0;
 }

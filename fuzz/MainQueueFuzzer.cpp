@@ -26,6 +26,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -40,13 +41,10 @@ constexpr std::size_t OWNERS = 4;
 constexpr std::size_t TRACKERS = 2;
 constexpr std::size_t SLOTS = 5;
 
-class TaskFailure : public std::runtime_error {
-  public:
+struct TaskFailure : std::runtime_error {
     TaskFailure()
         : std::runtime_error("task failed on purpose") {}
 };
-
-class Everything;
 
 struct Model {
     std::uint64_t posted = 0; // ids handed out, in posting order
@@ -58,9 +56,7 @@ struct Model {
     std::uint64_t expectedHookCalls = 0;
 
     std::uint64_t willPost() {
-        if (hookInstalled) {
-            ++expectedHookCalls;
-        }
+        expectedHookCalls += hookInstalled ? 1U : 0U;
         return posted++;
     }
 
@@ -70,8 +66,8 @@ struct Model {
     }
 };
 
-// Implements every delegate interface. A tracker of this build must call none of them: only an
-// initialisation report arrives, and it must be one this delegate is waiting for, in order.
+// A tracker of this build must call none of these: only an initialisation report arrives, and it
+// must be one this delegate is waiting for, in order.
 class Everything final : public pelto::StatusDelegate,
                          public pelto::GazeDelegate,
                          public pelto::CalibrationDelegate,
@@ -88,8 +84,7 @@ class Everything final : public pelto::StatusDelegate,
     Everything& operator=(const Everything&) = delete;
     Everything& operator=(Everything&&) = delete;
     ~Everything() override {
-        // Destroyed with a report still due: that report was lost.
-        PELTO_FUZZ_CHECK(pending_.empty());
+        PELTO_FUZZ_CHECK(pending_.empty()); // else a due report was lost
         --model_->live;
     }
 
@@ -107,23 +102,18 @@ class Everything final : public pelto::StatusDelegate,
 
     void onStarted() override { calledBySlot(); }
     void onStopped(pelto::StatusError /*error*/) override { calledBySlot(); }
-    void onGaze(const pelto::GazeInfo& /*gazeInfo*/) override { calledBySlot(); }
+    void onGaze(const pelto::GazeInfo& /*info*/) override { calledBySlot(); }
     void onCalibrationNextPoint(double /*x*/, double /*y*/) override { calledBySlot(); }
     void onCalibrationProgress(double /*progress*/) override { calledBySlot(); }
-    void onCalibrationFinished(std::span<const double> /*calibrationData*/) override {
+    void onCalibrationFinished(std::span<const double> /*data*/) override { calledBySlot(); }
+    void onImage(double /*time*/, pelto::CameraFrameHandle /*image*/) override { calledBySlot(); }
+    void onAttension(std::int64_t /*b*/, std::int64_t /*e*/, double /*s*/) override {
         calledBySlot();
     }
-    void onImage(double /*timestamp*/, pelto::CameraFrameHandle /*image*/) override {
+    void onBlink(std::int64_t /*t*/, bool /*l*/, bool /*r*/, bool /*b*/, double /*o*/) override {
         calledBySlot();
     }
-    void onAttension(std::int64_t /*begin*/, std::int64_t /*end*/, double /*score*/) override {
-        calledBySlot();
-    }
-    void onBlink(std::int64_t /*timestamp*/, bool /*left*/, bool /*right*/, bool /*blink*/,
-                 double /*openness*/) override {
-        calledBySlot();
-    }
-    void onDrowsiness(std::int64_t /*timestamp*/, bool /*drowsy*/) override { calledBySlot(); }
+    void onDrowsiness(std::int64_t /*t*/, bool /*drowsy*/) override { calledBySlot(); }
 
   private:
     [[noreturn]] static void calledBySlot() {
@@ -134,51 +124,36 @@ class Everything final : public pelto::StatusDelegate,
     std::deque<std::uint64_t> pending_;
 };
 
-struct DrainOutcome {
-    std::size_t ran = 0;
-    bool threw = false;
-};
+using Delegate = std::shared_ptr<Everything>;
 
-DrainOutcome drainChecked(Model& model) {
+// Returns whether a task threw out of the drain, and how many tasks it ran otherwise.
+std::pair<bool, std::size_t> drainChecked(Model& model) {
     try {
-        return {MainQueue::drain(), false};
+        return {false, MainQueue::drain()};
     } catch (const TaskFailure&) {
         if (model.hookInstalled && MainQueue::hasPendingTasks()) {
             ++model.expectedHookCalls; // the queue asks to be pumped again
         }
-        return {0, true};
+        return {true, 0};
     }
 }
 
-void postPlain(Model& model) {
-    const std::uint64_t id = model.willPost();
-    MainQueue::post([&model, id] { model.run(id); });
-}
+enum class Task : std::uint8_t { PLAIN, POSTER, THROWER, DRAINER };
 
-void postPoster(Model& model, std::size_t children) {
+void post(Model& model, Task task, std::size_t children = 0) {
     const std::uint64_t id = model.willPost();
-    MainQueue::post([&model, id, children] {
+    MainQueue::post([&model, id, task, children] {
         model.run(id);
         for (std::size_t i = 0; i < children; ++i) {
-            postPlain(model);
+            post(model, Task::PLAIN);
         }
-    });
-}
-
-void postThrower(Model& model) {
-    const std::uint64_t id = model.willPost();
-    MainQueue::post([&model, id] {
-        model.run(id);
-        throw TaskFailure();
-    });
-}
-
-void postNestedDrainer(Model& model) {
-    const std::uint64_t id = model.willPost();
-    MainQueue::post([&model, id] {
-        model.run(id);
-        ++model.nestedDrains;
-        drainChecked(model);
+        if (task == Task::THROWER) {
+            throw TaskFailure();
+        }
+        if (task == Task::DRAINER) {
+            ++model.nestedDrains;
+            drainChecked(model);
+        }
     });
 }
 
@@ -186,39 +161,41 @@ const Everything* identity(const std::shared_ptr<pelto::GazeTrackerDelegate>& de
     return dynamic_cast<const Everything*>(delegate.get());
 }
 
-const Everything* readSlot(const GazeTracker& tracker, std::size_t slot) {
-    switch (slot) {
-    case 0:
-        return identity(tracker.statusDelegate());
-    case 1:
-        return identity(tracker.gazeDelegate());
-    case 2:
-        return identity(tracker.calibrationDelegate());
-    case 3:
-        return identity(tracker.imageDelegate());
-    default:
-        return identity(tracker.userStatusDelegate());
-    }
-}
+using SlotRead = const Everything* (*)(const GazeTracker&);
+using SlotWrite = void (*)(GazeTracker&, const Delegate&);
+constexpr std::array<SlotRead, SLOTS> READ_SLOT{
+    [](const GazeTracker& t) { return identity(t.statusDelegate()); },
+    [](const GazeTracker& t) { return identity(t.gazeDelegate()); },
+    [](const GazeTracker& t) { return identity(t.calibrationDelegate()); },
+    [](const GazeTracker& t) { return identity(t.imageDelegate()); },
+    [](const GazeTracker& t) { return identity(t.userStatusDelegate()); },
+};
+constexpr std::array<SlotWrite, SLOTS> WRITE_SLOT{
+    [](GazeTracker& t, const Delegate& d) { t.setStatusDelegate(d); },
+    [](GazeTracker& t, const Delegate& d) { t.setGazeDelegate(d); },
+    [](GazeTracker& t, const Delegate& d) { t.setCalibrationDelegate(d); },
+    [](GazeTracker& t, const Delegate& d) { t.setImageDelegate(d); },
+    [](GazeTracker& t, const Delegate& d) { t.setUserStatusDelegate(d); },
+};
 
-void writeSlot(GazeTracker& tracker, std::size_t slot, const std::shared_ptr<Everything>& d) {
-    switch (slot) {
-    case 0:
-        tracker.setStatusDelegate(d);
-        break;
-    case 1:
-        tracker.setGazeDelegate(d);
-        break;
-    case 2:
-        tracker.setCalibrationDelegate(d);
-        break;
-    case 3:
-        tracker.setImageDelegate(d);
-        break;
-    default:
-        tracker.setUserStatusDelegate(d);
-        break;
-    }
+void inertOperations(GazeTracker& tracker, ByteReader& in) {
+    const double number = in.rawDouble();
+    tracker.startTracking();
+    PELTO_FUZZ_CHECK(!tracker.isTracking());
+    PELTO_FUZZ_CHECK(!tracker.setTrackingFPS(in.i64()));
+    PELTO_FUZZ_CHECK(!tracker.startCalibration(static_cast<pelto::CalibrationMode>(in.i64()),
+                                               static_cast<pelto::AccuracyCriteria>(in.i64()),
+                                               {number, number, number, number}));
+    PELTO_FUZZ_CHECK(!tracker.isCalibrating());
+    const std::array<double, 3> data{number, 1.0, -1.0};
+    PELTO_FUZZ_CHECK(!tracker.setCalibrationData(data));
+    PELTO_FUZZ_CHECK(!tracker.startCollectSamples());
+    tracker.stopCalibration();
+    tracker.setCameraPreview({});
+    tracker.removeCameraPreview();
+    tracker.setAttentionInterval(in.i64());
+    PELTO_FUZZ_CHECK(tracker.getAttentionScore() == 0.0);
+    tracker.stopTracking();
 }
 
 class Session {
@@ -228,11 +205,6 @@ class Session {
             tracker = pelto::detail::GazeTrackerAccess::makeTracker();
         }
     }
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    Session(Session&&) = delete;
-    Session& operator=(Session&&) = delete;
-    ~Session() = default;
 
     void run(ByteReader& in) {
         for (std::size_t step = 0; step < MAX_STEPS && !in.empty(); ++step) {
@@ -244,19 +216,13 @@ class Session {
 
   private:
     void step(ByteReader& in) {
-        switch (in.byte() % 16U) {
-        case 0:
-            postPlain(model_);
-            break;
-        case 1:
-            postPoster(model_, 1 + in.below(3));
-            break;
-        case 2:
-            postThrower(model_);
-            break;
-        case 3:
-            postNestedDrainer(model_);
-            break;
+        const unsigned action = in.byte() % 16U;
+        if (action < 4) {
+            const auto task = static_cast<Task>(action);
+            post(model_, task, task == Task::POSTER ? 1 + in.below(3) : 0);
+            return;
+        }
+        switch (action) {
         case 4:
         case 5:
             drain();
@@ -264,12 +230,18 @@ class Session {
         case 6:
             toggleHook();
             break;
-        case 7:
-            initialise(owners_[in.below(OWNERS)], in.byte() % 2U == 0);
+        case 7: {
+            const Delegate& delegate = owners_[in.below(OWNERS)];
+            auto option =
+                in.byte() % 2U == 0 ? std::make_shared<pelto::UserStatusOption>() : nullptr;
+            if (delegate) {
+                delegate->expectReport(model_.willPost());
+            }
+            GazeTracker::initGazeTracker(delegate, option); // posts nothing for no delegate
             break;
+        }
         case 8:
-            if (created_ < MAX_DELEGATES) {
-                ++created_;
+            if (watches_.size() < MAX_DELEGATES) {
                 auto delegate = std::make_shared<Everything>(model_);
                 watches_.push_back(delegate);
                 owners_[in.below(OWNERS)] = std::move(delegate);
@@ -286,19 +258,19 @@ class Session {
         case 11: {
             const std::size_t t = in.below(TRACKERS);
             const std::size_t slot = in.below(SLOTS);
-            const std::shared_ptr<Everything>& delegate = owners_[in.below(OWNERS)];
-            writeSlot(*trackers_[t], slot, delegate);
+            const Delegate& delegate = owners_[in.below(OWNERS)];
+            WRITE_SLOT.at(slot)(*trackers_[t], delegate);
             slots_[t][slot] = delegate;
             break;
         }
         case 12: {
             const std::size_t t = in.below(TRACKERS);
-            std::array<const std::shared_ptr<Everything>*, SLOTS> picks{};
+            std::array<Delegate, SLOTS> picks;
             for (std::size_t slot = 0; slot < SLOTS; ++slot) {
-                picks[slot] = &owners_[in.below(OWNERS)];
-                slots_[t][slot] = *picks[slot];
+                picks[slot] = owners_[in.below(OWNERS)];
+                slots_[t][slot] = picks[slot];
             }
-            trackers_[t]->setDelegates(*picks[0], *picks[1], *picks[2], *picks[3], *picks[4]);
+            trackers_[t]->setDelegates(picks[0], picks[1], picks[2], picks[3], picks[4]);
             break;
         }
         case 13: {
@@ -324,14 +296,14 @@ class Session {
         const std::uint64_t firstPending = model_.ran;
         const std::uint64_t queuedAtStart = model_.posted;
         const std::size_t nestedBefore = model_.nestedDrains;
-        const DrainOutcome outcome = drainChecked(model_);
-        if (outcome.threw) {
+        const auto [threw, ran] = drainChecked(model_);
+        if (threw) {
             return;
         }
         PELTO_FUZZ_CHECK(model_.ran >= queuedAtStart);
         if (model_.nestedDrains == nestedBefore) {
             PELTO_FUZZ_CHECK(model_.ran == queuedAtStart);
-            PELTO_FUZZ_CHECK(outcome.ran == queuedAtStart - firstPending);
+            PELTO_FUZZ_CHECK(ran == queuedAtStart - firstPending);
         }
     }
 
@@ -344,58 +316,22 @@ class Session {
         model_.hookInstalled = !model_.hookInstalled;
     }
 
-    void initialise(const std::shared_ptr<Everything>& delegate, bool withOption) {
-        auto option = withOption ? std::make_shared<pelto::UserStatusOption>() : nullptr;
-        if (delegate) {
-            delegate->expectReport(model_.willPost());
-        }
-        GazeTracker::initGazeTracker(delegate, option); // nothing posted for an empty delegate
-    }
-
-    static void inertOperations(GazeTracker& tracker, ByteReader& in) {
-        const double number = in.rawDouble();
-        tracker.startTracking();
-        PELTO_FUZZ_CHECK(!tracker.isTracking());
-        PELTO_FUZZ_CHECK(!tracker.setTrackingFPS(in.i64()));
-        PELTO_FUZZ_CHECK(!tracker.startCalibration(static_cast<pelto::CalibrationMode>(in.i64()),
-                                                   static_cast<pelto::AccuracyCriteria>(in.i64()),
-                                                   {number, number, number, number}));
-        PELTO_FUZZ_CHECK(!tracker.isCalibrating());
-        const std::array<double, 3> data{number, 1.0, -1.0};
-        PELTO_FUZZ_CHECK(!tracker.setCalibrationData(data));
-        PELTO_FUZZ_CHECK(!tracker.startCollectSamples());
-        tracker.stopCalibration();
-        tracker.setCameraPreview({});
-        tracker.removeCameraPreview();
-        tracker.setAttentionInterval(in.i64());
-        PELTO_FUZZ_CHECK(tracker.getAttentionScore() == 0.0);
-        tracker.stopTracking();
-    }
-
-    [[nodiscard]] bool owned(const Everything* delegate) const {
-        return std::ranges::any_of(
-            owners_, [delegate](const auto& owner) { return owner.get() == delegate; });
-    }
-
     void checkModel() {
         PELTO_FUZZ_CHECK(MainQueue::hasPendingTasks() == (model_.ran < model_.posted));
         PELTO_FUZZ_CHECK(model_.hookCalls == model_.expectedHookCalls);
-
         std::size_t alive = 0;
         for (const auto& watch : watches_) {
-            const std::shared_ptr<Everything> delegate = watch.lock();
-            if (delegate) {
+            if (const Delegate delegate = watch.lock()) {
                 ++alive;
                 // Alive without an owner: only a pending report may hold it.
-                PELTO_FUZZ_CHECK(owned(delegate.get()) || delegate->awaitsReport());
+                PELTO_FUZZ_CHECK(std::ranges::find(owners_, delegate) != owners_.end() ||
+                                 delegate->awaitsReport());
             }
         }
         PELTO_FUZZ_CHECK(alive == model_.live);
-
         for (std::size_t t = 0; t < TRACKERS; ++t) {
             for (std::size_t slot = 0; slot < SLOTS; ++slot) {
-                const std::shared_ptr<Everything> expected = slots_[t][slot].lock();
-                PELTO_FUZZ_CHECK(readSlot(*trackers_[t], slot) == expected.get());
+                PELTO_FUZZ_CHECK(READ_SLOT.at(slot)(*trackers_[t]) == slots_[t][slot].lock().get());
             }
         }
     }
@@ -408,20 +344,15 @@ class Session {
             drainChecked(model_);
         }
         PELTO_FUZZ_CHECK(model_.ran == model_.posted);
-        for (auto& owner : owners_) {
-            owner.reset();
-        }
+        owners_ = {};
         checkModel();
-        for (auto& tracker : trackers_) {
-            tracker.reset();
-        }
+        trackers_ = {};
         PELTO_FUZZ_CHECK(model_.live == 0);
     }
 
     Model model_;
-    std::array<std::shared_ptr<Everything>, OWNERS> owners_;
+    std::array<Delegate, OWNERS> owners_;
     std::vector<std::weak_ptr<Everything>> watches_;
-    std::size_t created_ = 0;
     std::array<std::shared_ptr<GazeTracker>, TRACKERS> trackers_;
     std::array<std::array<std::weak_ptr<Everything>, SLOTS>, TRACKERS> slots_;
 };
