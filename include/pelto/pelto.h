@@ -88,6 +88,7 @@
  *     init                                    pelto_one_euro_filter_manager_create_empty
  *     filterValuesWithTimestamp:val:          pelto_one_euro_filter_manager_filter_values
  *     getFilteredValues                       pelto_one_euro_filter_manager_get_filtered_values
+ *     (block smoothing)                       pelto_one_euro_filter_manager_filter_samples
  *     (copy, release)                         pelto_one_euro_filter_manager_clone / _destroy
  *
  *   Enumerations StatusError, InitializationError, TrackingState, EyeMovementState, ScreenState,
@@ -264,9 +265,26 @@ PELTO_EXPORT bool pelto_one_euro_filter_manager_filter_values(pelto_one_euro_fil
 /// Copies the latest smoothed value of every channel (zeros before the first accepted sample and
 /// after a reset) into `values`, at most `capacity` of them, and returns the number of channels.
 /// Nothing is written when `values` is NULL; pass NULL and 0 to ask for the number. Returns 0 when
-/// `bank` is NULL, the bank is empty, or memory runs out.
+/// `bank` is NULL or the bank is empty. Allocates nothing.
 PELTO_EXPORT size_t pelto_one_euro_filter_manager_get_filtered_values(
     const pelto_one_euro_filter_manager* bank, double* values, size_t capacity) PELTO_NOEXCEPT;
+
+/// What pelto_one_euro_filter_manager_filter_samples returns for arguments it refuses.
+#define PELTO_FILTER_SAMPLES_INVALID ((size_t)-1)
+
+/// Smooths `rows` samples in one call. `timestamps` holds `rows` timestamps; `values` and
+/// `smoothed` each hold `rows` × `channels` values, row-major, one row per timestamp; `accepted`,
+/// when not NULL, receives one flag per row (1 accepted, 0 refused). Row i of `smoothed` and
+/// `accepted[i]` are what pelto_one_euro_filter_manager_filter_values with row i followed by
+/// pelto_one_euro_filter_manager_get_filtered_values give. Returns the number of accepted rows.
+///
+/// Zero rows return 0 and touch nothing, whatever the array pointers. Returns
+/// PELTO_FILTER_SAMPLES_INVALID and changes neither the bank nor any buffer when `bank` is NULL,
+/// `channels` differs from the bank's number of channels, or, with rows, `timestamps`, `values` or
+/// `smoothed` is NULL. An empty bank accepts no row. Allocates nothing.
+PELTO_EXPORT size_t pelto_one_euro_filter_manager_filter_samples(
+    pelto_one_euro_filter_manager* bank, const double* timestamps, size_t rows,
+    const double* values, size_t channels, double* smoothed, uint8_t* accepted) PELTO_NOEXCEPT;
 
 /* ---- Gaze sample ------------------------------------------------------------------------------
  * An immutable gaze sample; may be read from any thread. */

@@ -380,14 +380,36 @@ size_t pelto_one_euro_filter_manager_get_filtered_values(const pelto_one_euro_fi
     if (bank == nullptr) {
         return 0;
     }
-    try {
-        const std::vector<double> filtered = bank->bank.getFilteredValues();
-        if (values != nullptr) {
-            std::copy_n(filtered.begin(), std::min(filtered.size(), capacity), values);
-        }
-        return filtered.size();
-    } catch (...) {
+    const std::span<const double> filtered = bank->bank.filteredValues();
+    if (values != nullptr) {
+        std::copy_n(filtered.begin(), std::min(filtered.size(), capacity), values);
+    }
+    return filtered.size();
+}
+
+size_t pelto_one_euro_filter_manager_filter_samples(pelto_one_euro_filter_manager* bank,
+                                                    const double* timestamps, size_t rows,
+                                                    const double* values, size_t channels,
+                                                    double* smoothed, uint8_t* accepted) noexcept {
+    if (bank == nullptr || channels != bank->bank.filteredValues().size()) {
+        return PELTO_FILTER_SAMPLES_INVALID;
+    }
+    if (rows == 0) {
         return 0;
+    }
+    if (timestamps == nullptr || values == nullptr || smoothed == nullptr ||
+        (channels != 0 && rows > SIZE_MAX / channels)) {
+        return PELTO_FILTER_SAMPLES_INVALID;
+    }
+    const size_t cells = rows * channels;
+    try {
+        return bank->bank.filterSamples(
+            std::span<const double>(timestamps, rows), std::span<const double>(values, cells),
+            std::span<double>(smoothed, cells),
+            accepted != nullptr ? std::span<std::uint8_t>(accepted, rows)
+                                : std::span<std::uint8_t>());
+    } catch (...) {
+        return PELTO_FILTER_SAMPLES_INVALID;
     }
 }
 

@@ -6,6 +6,9 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace pelto {
@@ -153,6 +156,38 @@ detail::OneEuroFilterPair OneEuroFilterManager::freshFilter() const noexcept {
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
     return filteredValues_;
+}
+
+std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestamps,
+                                                std::span<const double> values,
+                                                std::span<double> smoothed,
+                                                std::span<std::uint8_t> accepted) {
+    const std::size_t rows = timestamps.size();
+    const std::size_t channels = filteredValues_.size();
+    // rows * channels without overflow: a product that does not fit cannot match any span.
+    const bool fits = channels == 0 || rows <= SIZE_MAX / channels;
+    const std::size_t cells = fits ? rows * channels : 0;
+    if (!fits || values.size() != cells || smoothed.size() != cells ||
+        (!accepted.empty() && accepted.size() != rows)) {
+        throw std::invalid_argument(
+            "OneEuroFilterManager::filterSamples: " + std::to_string(rows) + " timestamps and " +
+            std::to_string(channels) + " channels need " +
+            (fits ? std::to_string(cells) : std::string("more than SIZE_MAX")) +
+            " values and smoothed values and 0 or " + std::to_string(rows) + " flags; got " +
+            std::to_string(values.size()) + " values, " + std::to_string(smoothed.size()) +
+            " smoothed values and " + std::to_string(accepted.size()) + " flags");
+    }
+    std::size_t acceptedRows = 0;
+    for (std::size_t row = 0; row < rows; ++row) {
+        const bool ok = filterValues(timestamps[row], values.subspan(row * channels, channels));
+        std::copy(filteredValues_.begin(), filteredValues_.end(),
+                  smoothed.begin() + static_cast<std::ptrdiff_t>(row * channels));
+        if (!accepted.empty()) {
+            accepted[row] = ok ? 1 : 0;
+        }
+        acceptedRows += ok ? 1 : 0;
+    }
+    return acceptedRows;
 }
 
 void OneEuroFilterManager::reset() noexcept {

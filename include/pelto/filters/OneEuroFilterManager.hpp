@@ -66,6 +66,28 @@ class PELTO_EXPORT OneEuroFilterManager {
     /// first accepted sample and after a reset.
     [[nodiscard]] std::vector<double> getFilteredValues() const;
 
+    /// The latest smoothed value of every channel, as getFilteredValues() gives
+    /// them, without a copy. The view stays valid until the bank's next non-const
+    /// call.
+    [[nodiscard]] std::span<const double> filteredValues() const noexcept {
+        return filteredValues_;
+    }
+
+    /// Smooths a block of samples in one call: `timestamps` holds one timestamp
+    /// per row, and `values` and `smoothed` hold one row of one value per channel
+    /// per timestamp, row-major. Row i of `smoothed` and `accepted[i]` (1 accepted,
+    /// 0 refused) are what filterValues(timestamps[i], row i) followed by
+    /// filteredValues() give, so a recording smoothed in blocks split anywhere
+    /// gives the same bits as one call and as per-sample calls. `accepted` may be
+    /// empty when the flags are not wanted. Returns the number of accepted rows.
+    ///
+    /// Throws std::invalid_argument, naming the sizes, and changes neither the
+    /// bank nor any buffer, when `values` or `smoothed` do not hold exactly rows ×
+    /// channels values or `accepted` is neither empty nor one flag per row. An
+    /// empty bank accepts no row. Allocates nothing.
+    std::size_t filterSamples(std::span<const double> timestamps, std::span<const double> values,
+                              std::span<double> smoothed, std::span<std::uint8_t> accepted);
+
     void swap(OneEuroFilterManager& other) noexcept;
     friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
 
