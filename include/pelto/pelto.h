@@ -22,7 +22,8 @@
  * - NULL handles get a defined answer: false, 0, 0.0, NULL or nothing done, as each function says.
  * - No C++ exception leaves a function of this header. Where memory runs out, a function answers
  *   NULL, false or 0 and changes nothing.
- * - Threads: the library starts no thread. Retain and release may run on any thread; every other
+ * - Threads: the library starts no thread, except pelto_tune, which joins its threads before it
+ *   returns. Retain and release may run on any thread; every other
  *   function follows the C++ operation it carries (filter banks, trackers and options are not
  *   synchronised; the main queue and the bundle registry are).
  *
@@ -99,6 +100,10 @@
  *     rawValue, equality, hashing             the int64_t itself; the cases are the constants
  *                                             PELTO_<ENUMERATION>_<CASE>
  *     AccuracyCriteria encoding / decoding    the bare int64_t / pelto_accuracy_criteria_is_valid
+ *
+ *   Tuning (<pelto/tuning/Tuning.hpp>)
+ *     tune()                                  pelto_tune, with pelto_tuning_options_init
+ *     TuningStatus and statusText()           PELTO_TUNING_STATUS_*, pelto_tuning_status_text
  *
  *   Gaze sample
  *     initWithTimestamp:x:y:trackingState:eyeMovementState:screenState:
@@ -566,6 +571,96 @@ PELTO_EXPORT bool pelto_bundle_registry_remove_bundle(const char* identifier) PE
 /// Puts the registry back into its starting state: the library's own bundle alone. False, and
 /// nothing changes, when memory runs out.
 PELTO_EXPORT bool pelto_bundle_registry_restore_defaults(void) PELTO_NOEXCEPT;
+
+/* ---- Tuning ----------------------------------------------------------------------------------
+ * Finds the filter bank parameters that suit a recording: its own jitter in still periods and lag
+ * behind fast movements, measured over a grid of minimum cutoffs and betas. The classification,
+ * the figures, the grid and the recommendation are those of <pelto/tuning/Tuning.hpp>. */
+
+/// Why a recording cannot be tuned (TuningStatus raw values); pelto_tuning_status_text explains.
+#define PELTO_TUNING_STATUS_OK INT64_C(0)
+#define PELTO_TUNING_STATUS_TOO_FEW_SAMPLES INT64_C(1)
+#define PELTO_TUNING_STATUS_ALL_REFUSED INT64_C(2)
+#define PELTO_TUNING_STATUS_NO_MOTION INT64_C(3)
+#define PELTO_TUNING_STATUS_NO_MOVEMENTS INT64_C(4)
+#define PELTO_TUNING_STATUS_NO_STILL_PERIODS INT64_C(5)
+#define PELTO_TUNING_STATUS_NO_SETTING_WITHIN_BUDGET INT64_C(6)
+
+/// A sentence saying what the status means. Static text; "" for a value that is no status.
+PELTO_EXPORT const char* pelto_tuning_status_text(int64_t status) PELTO_NOEXCEPT;
+
+/// Thresholds, grid and budget: TuningOptions and MeasuringOptions, member for member. Fill it
+/// with pelto_tuning_options_init, then change what you need.
+typedef struct pelto_tuning_options {
+    size_t size;       /* sizeof(pelto_tuning_options), set by pelto_tuning_options_init */
+    double max_lag_ms; /* lag budget; NaN (the initial value): one nominal sample period */
+    size_t min_cut_off_steps;
+    double min_cut_off_low; /* Hz */
+    double min_cut_off_high;
+    size_t beta_steps;
+    double boost_low; /* Hz: beta times the typical movement speed */
+    double boost_high;
+    double freq;      /* fixed for every parameter set */
+    double d_cut_off; /* fixed for every parameter set */
+    size_t threads;   /* 0: one per core */
+    double fast_factor;
+    double still_factor;
+    double settle_ms;
+    double lag_progress;
+} pelto_tuning_options;
+
+/// What one parameter set does to the recording: Measurement, member for member (NaN: no data).
+typedef struct pelto_tuning_measurement {
+    double freq;
+    double min_cut_off;
+    double beta;
+    double d_cut_off;
+    size_t samples;
+    size_t refused;
+    size_t still_steps;
+    size_t movements;
+    size_t lags_measured;
+    size_t lags_censored;
+    double raw_jitter;
+    double smoothed_jitter;
+    double jitter_ratio;
+    double mean_lag_ms;
+    double median_lag_ms;
+    double max_lag_ms;
+} pelto_tuning_measurement;
+
+/// The outcome of pelto_tune. The caller sets the first three members; pelto_tune the others.
+typedef struct pelto_tuning_result {
+    size_t size;                     /* in: sizeof(pelto_tuning_result) */
+    pelto_tuning_measurement* front; /* in: room for the Pareto front, or NULL */
+    size_t front_capacity;           /* in: entries at `front` */
+    int64_t status;                  /* PELTO_TUNING_STATUS_* */
+    const char* status_text;         /* pelto_tuning_status_text(status) */
+    size_t front_count;      /* points on the front; the first min(front_count, capacity) written */
+    double max_lag_ms;       /* the budget applied; NaN when no sweep ran */
+    double sample_period_ms; /* SignalProfile: median interval */
+    double median_speed;     /* channel units per second */
+    double movement_speed;   /* the beta grid's scale */
+    bool has_recommendation; /* true exactly when status is PELTO_TUNING_STATUS_OK */
+    pelto_tuning_measurement recommendation; /* all NaN and 0 without one */
+    pelto_tuning_measurement defaults;       /* the class defaults, whatever the status */
+} pelto_tuning_result;
+
+/// Fills `options` with the defaults of TuningOptions and its size. NULL is ignored.
+PELTO_EXPORT void pelto_tuning_options_init(pelto_tuning_options* options) PELTO_NOEXCEPT;
+
+/// Runs the sweep over the recording of `rows` timestamps (milliseconds) and `rows` × `channels`
+/// values, row-major, with `options` (NULL: the defaults), on threads it joins before returning,
+/// and fills `result`. A recording that cannot be tuned is no failure: the answer is true, with
+/// the status saying why. The front is written into the caller's array by mean lag ascending.
+///
+/// False, and nothing written, when `result` is NULL or its size is less than
+/// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than
+/// sizeof(pelto_tuning_options), `channels` is 0, `timestamps` or `values` is NULL with rows,
+/// `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs out.
+PELTO_EXPORT bool pelto_tune(const double* timestamps, size_t rows, const double* values,
+                             size_t channels, const pelto_tuning_options* options,
+                             pelto_tuning_result* result) PELTO_NOEXCEPT;
 
 #ifdef __cplusplus
 } /* extern "C" */

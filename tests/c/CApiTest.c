@@ -323,10 +323,79 @@ static void testInitializationReport(void) {
     CHECK(probes[3].destroyed == 2);
 }
 
+/* One channel at 62.5 Hz: still periods of 40 samples at 0 and 100 with pseudo-random noise of
+ * up to +-2, joined by three-sample movements. */
+enum { TUNING_ROWS = 40 * 43 };
+
+static void testTuning(void) {
+    static double timestamps[TUNING_ROWS], values[TUNING_ROWS];
+    for (size_t i = 0; i < TUNING_ROWS; ++i) {
+        const size_t period = i / 43, phase = i % 43;
+        const double from = period % 2 ? 100.0 : 0.0, to = 100.0 - from;
+        timestamps[i] = 16.0 * (double)i;
+        values[i] = (phase < 3 ? from + (to - from) * (double)(phase + 1) / 3.0 : to) +
+                    (double)((i * 37) % 11) * 0.4 - 2.0;
+    }
+    pelto_tuning_options options;
+    pelto_tuning_options_init(&options);
+    options.threads = 2;
+    static pelto_tuning_measurement front[626];
+    pelto_tuning_result result = {.size = sizeof result, .front = front, .front_capacity = 625};
+    CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
+    CHECK(result.status == PELTO_TUNING_STATUS_OK && result.has_recommendation);
+    CHECK(strcmp(result.status_text, pelto_tuning_status_text(PELTO_TUNING_STATUS_OK)) == 0);
+    CHECK(result.max_lag_ms == 16.0 && result.defaults.samples == TUNING_ROWS);
+    CHECK(result.front_count > 1 && result.front_count <= 625);
+    const pelto_tuning_measurement* best = &result.recommendation;
+    CHECK(best->mean_lag_ms <= result.max_lag_ms);
+    CHECK(best->smoothed_jitter < best->raw_jitter);
+    bool onFront = false;
+    for (size_t i = 0; i < result.front_count && i < 625; ++i) {
+        onFront |= front[i].min_cut_off == best->min_cut_off && front[i].beta == best->beta;
+        if (i > 0) {
+            CHECK(front[i - 1].mean_lag_ms < front[i].mean_lag_ms);
+            CHECK(front[i - 1].smoothed_jitter > front[i].smoothed_jitter);
+        }
+    }
+    CHECK(onFront);
+
+    /* A smaller array receives the front's start only; no room at all is fine too. */
+    const size_t count = result.front_count;
+    const double first = front[0].mean_lag_ms;
+    front[1].mean_lag_ms = -1.0;
+    result.front_capacity = 1;
+    CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, NULL, &result));
+    CHECK(result.front_count == count && front[0].mean_lag_ms == first);
+    CHECK(front[1].mean_lag_ms == -1.0);
+    result.front = NULL, result.front_capacity = 0;
+    CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, NULL, &result));
+
+    /* Cannot tune: an answer, not a failure. */
+    CHECK(pelto_tune(timestamps, 1, values, 1, NULL, &result));
+    CHECK(result.status == PELTO_TUNING_STATUS_TOO_FEW_SAMPLES && !result.has_recommendation);
+    CHECK(isnan(result.max_lag_ms) && isnan(result.recommendation.smoothed_jitter));
+    CHECK(strncmp(result.status_text, "cannot tune: ", 13) == 0);
+    CHECK(strcmp(pelto_tuning_status_text(INT64_C(99)), "") == 0);
+
+    /* Refused: nothing written. */
+    result.status = -1;
+    CHECK(!pelto_tune(timestamps, TUNING_ROWS, values, 1, NULL, NULL));
+    CHECK(!pelto_tune(timestamps, TUNING_ROWS, values, 0, NULL, &result));
+    CHECK(!pelto_tune(NULL, TUNING_ROWS, values, 1, NULL, &result));
+    options.min_cut_off_steps = 0;
+    CHECK(!pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
+    options.size = 0;
+    CHECK(!pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
+    result.size = sizeof result - 1;
+    CHECK(!pelto_tune(timestamps, TUNING_ROWS, values, 1, NULL, &result));
+    CHECK(result.status == -1);
+}
+
 int main(void) {
     testVersion();
     testEnumerations();
     testFilterBank();
+    testTuning();
     testValueObjects();
     testTrackerSlots();
     testInitializationReport();
