@@ -12,12 +12,16 @@ namespace {
 
 using tuning::NOT_MEASURED;
 
-double distance(std::span<const double> a, std::span<const double> b) noexcept {
+double squaredDistance(std::span<const double> a, std::span<const double> b) noexcept {
     double sum = 0.0;
     for (std::size_t i = 0; i < a.size(); ++i) {
         sum += (a[i] - b[i]) * (a[i] - b[i]);
     }
-    return std::sqrt(sum);
+    return sum;
+}
+
+double distance(std::span<const double> a, std::span<const double> b) noexcept {
+    return std::sqrt(squaredDistance(a, b));
 }
 
 // The middle value, or the upper of the two middle ones, of a non-empty list it reorders.
@@ -100,6 +104,7 @@ void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
         } else if (speed <= profile_.stillSpeed &&
                    timestamps_[i - 1] - movementEnd >= options.settleMs) {
             stillEnds_.push_back(i);
+            stillSquares_.push_back(squaredDistance(row(values_, i - 1), row(values_, i)));
         }
     }
     profile_.stillSteps = stillEnds_.size();
@@ -189,14 +194,13 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
 
     double rawSquares = 0.0;
     double smoothedSquares = 0.0;
-    for (const std::size_t i : stillEnds_) {
+    for (std::size_t s = 0; s < stillEnds_.size(); ++s) {
+        const std::size_t i = stillEnds_[s];
         if (accepted[i - 1] == 0 || accepted[i] == 0) {
             continue;
         }
-        const double rawStep = distance(row(values_, i - 1), row(values_, i));
-        const double smoothedStep = distance(row(smoothed, i - 1), row(smoothed, i));
-        rawSquares += rawStep * rawStep;
-        smoothedSquares += smoothedStep * smoothedStep;
+        rawSquares += stillSquares_[s];
+        smoothedSquares += squaredDistance(row(smoothed, i - 1), row(smoothed, i));
         ++result.stillSteps;
     }
     if (result.stillSteps > 0) {

@@ -54,6 +54,7 @@ class RecordingAnalysis {
     std::vector<double> speeds_;         ///< of the step ending at each sample; NaN: no step
     std::vector<std::uint8_t> fast_;     ///< per sample: the step ending there is fast
     std::vector<std::size_t> stillEnds_; ///< samples ending a still step
+    std::vector<double> stillSquares_;   ///< squared length of each still step
     std::vector<Movement> movements_;    ///< those with a length only
     std::vector<double> directions_;     ///< unit vector of each movement, row-major
     tuning::SignalProfile profile_;
