@@ -182,6 +182,9 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
     result.parameters = parameters;
     result.samples = rows;
     result.movements = profile_.movements;
+    if (rows == 0) {
+        return result; // nothing to smooth; the channel count may be anything
+    }
 
     workspace.smoothed.resize(values_.size());
     workspace.accepted.resize(rows);

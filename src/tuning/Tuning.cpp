@@ -67,6 +67,7 @@ template <class Work> void runIndexed(std::size_t count, std::size_t threads, co
     };
     {
         std::vector<std::jthread> helpers;
+        helpers.reserve(std::min(threads, count));
         try {
             for (std::size_t t = 1; t < std::min(threads, count); ++t) {
                 helpers.emplace_back(worker);
