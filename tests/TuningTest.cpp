@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <iterator>
@@ -71,10 +72,11 @@ std::ptrdiff_t indexOf(const std::vector<double>& grid, double value) {
 }
 
 struct Units {
-    const char* name;
-    double scale; // per pixel
+    const char* name = "";
+    double scale = 1.0; // per pixel
 };
-const Units UNITS[] = {{"pixels", 1.0}, {"degrees", 1.0 / 40.0}, {"normalised", 1.0 / 1000.0}};
+const auto UNITS =
+    std::to_array<Units>({{"pixels", 1.0}, {"degrees", 1.0 / 40.0}, {"normalised", 1.0 / 1000.0}});
 
 TEST(TuningTest, RecommendationBeatsTheDefaultsAlikeInEveryUnit) {
     const TuningResult pixels = tuneRecording(gaze(1.0));
@@ -207,10 +209,10 @@ TEST(TuningTest, MeasuresStillJitterAndMovementLag) {
 }
 
 struct Degenerate {
-    const char* name;
+    const char* name = "";
     Recording recording;
-    Adjust adjust;
-    TuningStatus status;
+    Adjust adjust = nullptr;
+    TuningStatus status = TuningStatus::OK;
 };
 
 Recording constant(std::size_t samples, double value) {
@@ -233,7 +235,7 @@ Recording stillNoise() {
 }
 
 TEST(TuningTest, DegenerateRecordingsCannotBeTuned) {
-    const Degenerate cases[] = {
+    const auto cases = std::to_array<Degenerate>({
         {"empty", {}, nullptr, TuningStatus::TOO_FEW_SAMPLES},
         {"single sample", constant(1, 3.0), nullptr, TuningStatus::TOO_FEW_SAMPLES},
         {"all refused", constant(50, NAN), nullptr, TuningStatus::ALL_REFUSED},
@@ -243,7 +245,7 @@ TEST(TuningTest, DegenerateRecordingsCannotBeTuned) {
          TuningStatus::NO_STILL_PERIODS},
         {"budget too tight", gaze(1.0), [](TuningOptions& o) { o.maxLagMs = -1000.0; },
          TuningStatus::NO_SETTING_WITHIN_BUDGET},
-    };
+    });
     for (const Degenerate& c : cases) {
         SCOPED_TRACE(c.name);
         const TuningResult result = tuneRecording(c.recording, c.adjust);
@@ -262,14 +264,14 @@ TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
     EXPECT_THROW((void)measure(recording.timestamps, three, 1), std::invalid_argument);
     EXPECT_THROW((void)measure(three, three, 0), std::invalid_argument);
     EXPECT_THROW((void)profile(three, three, 2), std::invalid_argument);
-    const Adjust invalid[] = {
+    const auto invalid = std::to_array<Adjust>({
         [](TuningOptions& o) { o.minCutOffSteps = 0; },
         [](TuningOptions& o) { o.boostLow = 2.0 * o.boostHigh; },
         [](TuningOptions& o) { o.minCutOffLow = 0.0; },
         [](TuningOptions& o) { o.maxLagMs = NAN; },
         [](TuningOptions& o) { o.measuring.lagProgress = 0.0; },
         [](TuningOptions& o) { o.measuring.fastFactor = NAN; },
-    };
+    });
     for (const Adjust adjust : invalid) {
         EXPECT_THROW((void)tuneRecording(recording, adjust), std::invalid_argument);
     }
