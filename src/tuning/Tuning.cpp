@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <numeric>
@@ -36,6 +37,7 @@ void checkOptions(const TuningOptions& options) {
         return low > 0.0 && low <= high && std::isfinite(high);
     };
     if (options.minCutOffSteps == 0 || options.betaSteps == 0 ||
+        options.minCutOffSteps > SIZE_MAX / options.betaSteps ||
         !range(options.minCutOffLow, options.minCutOffHigh) ||
         !range(options.boostLow, options.boostHigh) ||
         (options.maxLagMs && std::isnan(*options.maxLagMs))) {

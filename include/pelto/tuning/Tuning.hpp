@@ -177,8 +177,9 @@ struct TuningResult {
 ///
 /// The parameter sets run on `options.threads` threads started and joined within the call; the
 /// results are the same for any thread count. Memory: one smoothed copy of the recording, plus
-/// one flag per sample, per thread. Throws as profile() does, also when a grid has no step or a
-/// range is not positive and finite with low <= high, or when maxLagMs is NaN; std::bad_alloc.
+/// one flag per sample, per thread. Throws as profile() does, also when a grid has no step, the
+/// grid's size overflows std::size_t, a range is not positive and finite with low <= high, or
+/// maxLagMs is NaN; std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
                                              std::span<const double> values, std::size_t channels,
                                              const TuningOptions& options = {});
