@@ -181,6 +181,14 @@ TEST(TuningTest, MeasuresStillJitterAndMovementLag) {
         return measure(recording.timestamps, recording.values, 1,
                        {.minCutOff = minCutOff, .beta = beta});
     };
+    const SignalProfile signal = profile(recording.timestamps, recording.values, 1);
+    // 111 steps but the two touching the lost sample; most move 2 in 10 ms.
+    EXPECT_EQ(signal.steps, 109U);
+    EXPECT_EQ(signal.samplePeriodMs, 10.0);
+    EXPECT_EQ(signal.medianSpeed, 200.0);
+    EXPECT_EQ(signal.fastSpeed, 1000.0);
+    EXPECT_EQ(signal.movements, 1U);
+
     const Measurement defaults = measureWith(1.0, 0.007);
     EXPECT_EQ(defaults.samples, 112U);
     EXPECT_EQ(defaults.refused, 1U);
