@@ -108,6 +108,8 @@ TEST(TuningTest, RecommendationBeatsTheDefaultsAlikeInEveryUnit) {
         EXPECT_LE(std::abs(indexOf(result.betas, best.parameters.beta) -
                            indexOf(pixels.betas, pixels.recommendation->parameters.beta)),
                   1);
+        EXPECT_EQ(result.minCutOffs.front(), 0.01);
+        EXPECT_EQ(result.minCutOffs.back(), 10.0);
         EXPECT_NEAR(result.betas.front() * result.profile.movementSpeed,
                     pixels.betas.front() * pixels.profile.movementSpeed, 1e-9);
     }
