@@ -61,17 +61,11 @@ class PythonInitializationDelegate final : public InitializationDelegate {
 
     // Any thread, with or without the GIL.
     ~PythonInitializationDelegate() override {
-        py::object target;
-        {
-            const std::lock_guard lock(pending().mutex);
-            pending().live.erase(this);
-            target = std::move(target_);
-        }
-        if (target && !pending().interpreterGone.load()) {
-            const py::gil_scoped_acquire gil;
-            target = py::object();
-        } else {
-            static_cast<void>(target.release()); // the interpreter is gone: nothing to release
+        try {
+            release();
+        } catch (...) {
+            // Only locking could fail here: the Python object is then leaked, not the process
+            // ended.
         }
     }
 
@@ -105,6 +99,21 @@ class PythonInitializationDelegate final : public InitializationDelegate {
     }
 
   private:
+    void release() {
+        py::object target;
+        {
+            const std::lock_guard lock(pending().mutex);
+            pending().live.erase(this);
+            target = std::move(target_);
+        }
+        if (target && !pending().interpreterGone.load()) {
+            const py::gil_scoped_acquire gil;
+            target = py::object();
+        } else {
+            static_cast<void>(target.release()); // the interpreter is gone: nothing to release
+        }
+    }
+
     py::object target_;
 };
 
