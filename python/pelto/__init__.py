@@ -10,50 +10,45 @@ what the C++ bank gives. Block smoothing of NumPy arrays runs in C++ without the
 Names: classes, constants and enumeration cases keep their C++ names; operations and arguments
 are in PEP 8 style. From C++ to Python:
 
-==========================================================  =======================================
-C++                                                         Python
-==========================================================  =======================================
-``OneEuroFilterManager(count, freq, minCutOff, beta,        ``OneEuroFilterManager(count=2, freq=30.0,
-dCutOff)``                                                  min_cut_off=1.0, beta=0.007,
-                                                            d_cut_off=1.0)``
-``OneEuroFilterManager::DEFAULT_COUNT`` (and the others)    ``OneEuroFilterManager.DEFAULT_COUNT``
-``filterValues(timestamp, val)``                            ``filter_values(timestamp, values)``
-``getFilteredValues()``, ``filteredValues()``               ``get_filtered_values()`` (new array)
-``filterSamples(timestamps, values, smoothed, accepted)``   ``filter_samples(timestamps, values)``
-                                                            -> ``(smoothed, accepted)``
-(a fresh bank over a whole recording)                       ``smooth(timestamps, values, *, ...)``
-``GazeTracker::initGazeTracker(delegate, option)``          ``GazeTracker.init_gaze_tracker``
-``GazeTracker::deinitGazeTracker(tracker)``                 ``GazeTracker.deinit_gaze_tracker``
-``GazeTracker::getFrameworkVersion()``                      ``GazeTracker.get_framework_version``
-``startTracking``, ``stopTracking``, ``isTracking``         ``start_tracking``, ``stop_tracking``,
-                                                            ``is_tracking``
-``setTrackingFPS(fps)``, ``isCalibrating``                  ``set_tracking_fps``, ``is_calibrating``
-``startCalibration(mode, criteria, region)``                ``start_calibration(mode, criteria,
-                                                            (x, y, width, height))``
-``setCalibrationData``, ``stopCalibration``                 ``set_calibration_data``,
-                                                            ``stop_calibration``
-``startCollectSamples``, ``removeCameraPreview``            ``start_collect_samples``,
-                                                            ``remove_camera_preview``
-``setAttentionInterval``, ``getAttentionScore``             ``set_attention_interval``,
-                                                            ``get_attention_score``
-``InitializationDelegate::onInitialized(tracker, error)``   any object with
-                                                            ``on_initialized(tracker, error)``
-``MainQueue::drain()``, ``MainQueue::hasPendingTasks()``    ``main_queue.drain()``,
-                                                            ``main_queue.has_pending_tasks()``
-``UserStatusOption``: ``useAttention``, ``useBlink``,       ``use_attention``, ``use_blink``,
-``useDrowsiness``, ``useAll``                               ``use_drowsiness``, ``use_all``
-``isUseAttension``, ``isUseBlink``, ``isUseDrowsiness``     ``is_use_attension``, ``is_use_blink``,
-                                                            ``is_use_drowsiness``
-``GazeInfo(timestamp, x, y, trackingState,                  ``GazeInfo(timestamp, x, y,
-eyeMovementState, screenState)`` and its getters            tracking_state, eye_movement_state,
-                                                            screen_state)``, read-only attributes
-``StatusError``, ``InitializationError``,                   ``enum.IntEnum`` classes of the same
-``TrackingState``, ``EyeMovementState``, ``ScreenState``,   names and cases; ``int(case)`` is the
-``CalibrationMode``, ``AccuracyCriteria``                   raw value
-``fromRawValue<E>(raw)``                                    ``E(raw)`` (``ValueError`` for no case)
-``rawValue(e)``, ``description(e)``                         ``int(e)``, ``e.description``
-``PELTO_VERSION_STRING``                                    ``__version__``
-==========================================================  =======================================
+- ``OneEuroFilterManager(count, freq, minCutOff, beta, dCutOff)``:
+  ``OneEuroFilterManager(count=2, freq=30.0, min_cut_off=1.0, beta=0.007, d_cut_off=1.0)``
+- ``OneEuroFilterManager::DEFAULT_COUNT``, ``DEFAULT_FREQUENCY``, ``DEFAULT_MIN_CUT_OFF``,
+  ``DEFAULT_BETA``, ``DEFAULT_D_CUT_OFF``: the same names, on the class
+- ``filterValues(timestamp, val)``: ``filter_values(timestamp, values)``
+- ``getFilteredValues()``, ``filteredValues()``: ``get_filtered_values()`` (a new array)
+- ``filterSamples(timestamps, values, smoothed, accepted)``:
+  ``filter_samples(timestamps, values) -> (smoothed, accepted)``
+- a fresh bank over a whole recording: ``smooth(timestamps, values, *, freq, min_cut_off, beta,
+  d_cut_off)``
+- ``GazeTracker::initGazeTracker(delegate, option)``:
+  ``GazeTracker.init_gaze_tracker(delegate, option=None)``
+- ``GazeTracker::deinitGazeTracker(tracker)``: ``GazeTracker.deinit_gaze_tracker(tracker)``
+- ``GazeTracker::getFrameworkVersion()``: ``GazeTracker.get_framework_version()``
+- ``startTracking``, ``stopTracking``, ``isTracking``, ``setTrackingFPS``, ``isCalibrating``:
+  ``start_tracking``, ``stop_tracking``, ``is_tracking``, ``set_tracking_fps``, ``is_calibrating``
+- ``startCalibration(mode, criteria, region)``:
+  ``start_calibration(mode, criteria, (x, y, width, height))``
+- ``setCalibrationData``, ``stopCalibration``, ``startCollectSamples``, ``removeCameraPreview``:
+  ``set_calibration_data``, ``stop_calibration``, ``start_collect_samples``,
+  ``remove_camera_preview``
+- ``setAttentionInterval``, ``getAttentionScore``: ``set_attention_interval``,
+  ``get_attention_score``
+- ``InitializationDelegate::onInitialized(tracker, error)``: any object with a method
+  ``on_initialized(tracker, error)``
+- ``MainQueue::drain()``, ``MainQueue::hasPendingTasks()``: ``main_queue.drain()``,
+  ``main_queue.has_pending_tasks()``
+- ``UserStatusOption``: ``useAttention``, ``useBlink``, ``useDrowsiness``, ``useAll``,
+  ``isUseAttension``, ``isUseBlink``, ``isUseDrowsiness``: ``use_attention``, ``use_blink``,
+  ``use_drowsiness``, ``use_all``, ``is_use_attension``, ``is_use_blink``, ``is_use_drowsiness``
+- ``GazeInfo(timestamp, x, y, trackingState, eyeMovementState, screenState)`` and its getters:
+  ``GazeInfo(timestamp, x, y, tracking_state, eye_movement_state, screen_state)`` and read-only
+  attributes of the same names
+- ``StatusError``, ``InitializationError``, ``TrackingState``, ``EyeMovementState``,
+  ``ScreenState``, ``CalibrationMode``, ``AccuracyCriteria``: ``enum.IntEnum`` classes of the same
+  names and cases
+- ``fromRawValue<E>(raw)``: ``E(raw)`` (``ValueError`` for a raw value that is no case)
+- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``)
+- ``PELTO_VERSION_STRING``: ``__version__``
 
 Not offered: C++'s empty bank (``OneEuroFilterManager()`` here is the two-channel default bank),
 and the tracker's delegate slots and camera preview, which nothing in this build can reach: no
