@@ -1,6 +1,7 @@
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
 #include "filters/OneEuroFilter.hpp"
+#include "filters/OneEuroFilterManagerAccess.hpp"
 #include "support/AllocationCounter.hpp"
 
 #include <gtest/gtest.h>
@@ -150,6 +151,32 @@ TEST(OneEuroFilterManager, CopyContinuesExactlyAndMoveLeavesAnEmptyBank) {
     copy = std::move(moved);
     EXPECT_EQ(copy.getFilteredValues(), last);
     EXPECT_TRUE(moved.getFilteredValues().empty()); // NOLINT(bugprone-use-after-move)
+}
+
+TEST(OneEuroFilterManager, RestoredStateContinuesExactly) {
+    using Access = pelto::detail::OneEuroFilterManagerAccess;
+    OneEuroFilterManager bank(3, 60.0, 0.5, -0.02, 2.0);
+    bank.filterValues(0.0, Values{10.0, 5.0, -1.0});
+    bank.filterValues(17.0, Values{20.0, 5.5, -0.0});
+    const Access::Parameters p = Access::parameters(bank);
+    EXPECT_EQ(p.count, 3);
+    OneEuroFilterManager restored(p.count, p.freq, p.minCutOff, p.beta, p.dCutOff);
+    std::vector<std::uint64_t> state = Access::state(bank);
+    ASSERT_TRUE(Access::restore(restored, state));
+    EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
+    for (const double t : {33.0, 33.0, 50.0, 66.0}) { // a reset on the way
+        const Values val{t / 3.0, -t, t};
+        EXPECT_EQ(restored.filterValues(t, val), bank.filterValues(t, val));
+        EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
+    }
+    // A state of the wrong size or with a flag that is no truth value changes nothing.
+    const Values before = restored.getFilteredValues();
+    state.pop_back();
+    EXPECT_FALSE(Access::restore(restored, state));
+    state = Access::state(bank);
+    state[11] = 2;
+    EXPECT_FALSE(Access::restore(restored, state));
+    EXPECT_EQ(restored.getFilteredValues(), before);
 }
 
 TEST(OneEuroFilterManager, SmoothingAllocatesNothing) {

@@ -134,6 +134,9 @@ template <class T> class BasicOneEuroFilter {
 
     [[nodiscard]] const BasicLowPassFilter<T>& signalFilter() const noexcept { return x_; }
     [[nodiscard]] const BasicLowPassFilter<T>& derivativeFilter() const noexcept { return dx_; }
+    // For restoring a saved state (OneEuroFilterManagerAccess).
+    [[nodiscard]] BasicLowPassFilter<T>& signalFilter() noexcept { return x_; }
+    [[nodiscard]] BasicLowPassFilter<T>& derivativeFilter() noexcept { return dx_; }
 
   private:
     double freq_ = 0.0;

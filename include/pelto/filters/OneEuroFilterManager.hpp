@@ -12,7 +12,8 @@ namespace pelto {
 
 namespace detail {
 class OneEuroFilterPair;
-}
+struct OneEuroFilterManagerAccess;
+} // namespace detail
 
 /// A bank of one-euro filters that smooths several channels sampled together,
 /// such as the x and y of a gaze point: one filter per channel, all with the same
@@ -92,6 +93,8 @@ class PELTO_EXPORT OneEuroFilterManager {
     friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
 
   private:
+    friend struct detail::OneEuroFilterManagerAccess;
+
     // What every channel shares at a sample: the sampling frequency, its period
     // and the derivative alpha. At a steady rate the integer-millisecond
     // intervals alternate between two values, so the clocks of the two latest

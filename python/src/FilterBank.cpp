@@ -1,0 +1,296 @@
+// OneEuroFilterManager for Python: per-sample calls, block smoothing over NumPy arrays without
+// the GIL, copies and pickling, and the module function smooth().
+
+#include "Bindings.hpp"
+
+#include <pelto/filters/OneEuroFilterManager.hpp>
+
+#include "filters/OneEuroFilterManagerAccess.hpp"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace pelto::python {
+namespace {
+
+using Access = detail::OneEuroFilterManagerAccess;
+using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// Version of the pickled state's layout.
+constexpr std::int64_t STATE_FORMAT = 1;
+
+// A bank as Python holds it. A block call runs without the GIL; `busy` keeps other threads away
+// from the bank meanwhile. It is only read and written with the GIL held.
+struct Bank {
+    OneEuroFilterManager filters;
+    bool busy = false;
+};
+
+// Marks a bank busy for the life of the guard; refuses a bank that another thread is using.
+class BusyGuard {
+  public:
+    explicit BusyGuard(Bank& bank)
+        : bank_(bank) {
+        if (bank_.busy) {
+            throw std::runtime_error("this OneEuroFilterManager is smoothing a block on another "
+                                     "thread; a bank takes one call at a time");
+        }
+        bank_.busy = true;
+    }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+    BusyGuard(BusyGuard&&) = delete;
+    BusyGuard& operator=(BusyGuard&&) = delete;
+    ~BusyGuard() { bank_.busy = false; }
+
+  private:
+    Bank& bank_;
+};
+
+const Bank& idle(const Bank& bank) {
+    if (bank.busy) {
+        throw std::runtime_error("this OneEuroFilterManager is smoothing a block on another "
+                                 "thread; a bank takes one call at a time");
+    }
+    return bank;
+}
+
+std::string shapeText(const py::array& array) {
+    std::string text = "(";
+    for (py::ssize_t axis = 0; axis < array.ndim(); ++axis) {
+        text += std::to_string(array.shape(axis));
+        text += array.ndim() == 1 || axis + 1 < array.ndim() ? "," : "";
+        text += axis + 1 < array.ndim() ? " " : "";
+    }
+    return text + ")";
+}
+
+// Any sequence of real numbers or any real array as a C-ordered float64 array, converted at most
+// once. Object, complex, boolean, text and other arrays are refused with TypeError.
+Doubles toDoubles(const py::handle& input, const char* name) {
+    const py::array array = py::module_::import("numpy").attr("asarray")(input);
+    const char kind = array.dtype().kind();
+    if (kind != 'f' && kind != 'i' && kind != 'u') {
+        throw py::type_error(std::string(name) + " must hold real numbers (float or int), not " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    return Doubles::ensure(array);
+}
+
+std::size_t channelsOf(const OneEuroFilterManager& bank) {
+    return bank.filteredValues().size();
+}
+
+// The checked inputs of a block call.
+struct Block {
+    Doubles timestamps;
+    Doubles values;
+    std::size_t rows = 0;
+    std::size_t channels = 0;
+};
+
+// Reads timestamps (N,) and values (N, C) or (N,) (one channel). `expected` is the bank's
+// channel count, or 0 to take C from values.
+Block readBlock(const py::handle& timestamps, const py::handle& values, std::size_t expected) {
+    Block block{toDoubles(timestamps, "timestamps"), toDoubles(values, "values")};
+    if (block.timestamps.ndim() != 1) {
+        throw py::value_error("timestamps must be one-dimensional, one per row; got shape " +
+                              shapeText(block.timestamps));
+    }
+    const py::ssize_t dims = block.values.ndim();
+    if (dims != 1 && dims != 2) {
+        throw py::value_error("values must have shape (N, channels), or (N,) for one channel; "
+                              "got shape " +
+                              shapeText(block.values));
+    }
+    block.rows = static_cast<std::size_t>(block.timestamps.shape(0));
+    block.channels = dims == 1 ? 1 : static_cast<std::size_t>(block.values.shape(1));
+    if (static_cast<std::size_t>(block.values.shape(0)) != block.rows) {
+        throw py::value_error(std::to_string(block.rows) + " timestamps but values of shape " +
+                              shapeText(block.values) + ": one row of values per timestamp");
+    }
+    if (block.channels == 0) {
+        throw py::value_error("values of shape " + shapeText(block.values) + " hold no channel");
+    }
+    if (expected != 0 && block.channels != expected) {
+        throw py::value_error("values of shape " + shapeText(block.values) + " hold " +
+                              std::to_string(block.channels) + " channel(s) per row; this bank " +
+                              "smooths " + std::to_string(expected));
+    }
+    return block;
+}
+
+struct BlockResult {
+    py::array_t<double> smoothed;
+    py::array_t<bool> accepted;
+};
+
+// Runs the block through the bank without the GIL. With `refusedAsNan`, refused rows read NaN.
+BlockResult runBlock(Bank& bank, const Block& block, bool refusedAsNan) {
+    const BusyGuard guard(bank);
+    const auto rows = static_cast<py::ssize_t>(block.rows);
+    const auto channels = static_cast<py::ssize_t>(block.channels);
+    BlockResult result{block.values.ndim() == 1 ? py::array_t<double>(rows)
+                                                : py::array_t<double>({rows, channels}),
+                       py::array_t<bool>(rows)};
+    const std::size_t cells = block.rows * block.channels;
+    const std::span<const double> timestamps(block.timestamps.data(), block.rows);
+    const std::span<const double> values(block.values.data(), cells);
+    const std::span<double> smoothed(result.smoothed.mutable_data(), cells);
+    // NumPy's bool is one byte holding 0 or 1, as the flags are written.
+    const std::span<std::uint8_t> accepted(
+        static_cast<std::uint8_t*>(static_cast<void*>(result.accepted.mutable_data())), block.rows);
+    {
+        const py::gil_scoped_release released;
+        bank.filters.filterSamples(timestamps, values, smoothed, accepted);
+        if (refusedAsNan) {
+            for (std::size_t row = 0; row < block.rows; ++row) {
+                if (accepted[row] == 0) {
+                    std::fill_n(smoothed.begin() +
+                                    static_cast<std::ptrdiff_t>(row * block.channels),
+                                block.channels, std::numeric_limits<double>::quiet_NaN());
+                }
+            }
+        }
+    }
+    return result;
+}
+
+Bank makeBank(std::int64_t count, double freq, double minCutOff, double beta, double dCutOff) {
+    return Bank{OneEuroFilterManager(count, freq, minCutOff, beta, dCutOff)};
+}
+
+py::tuple saveState(const Bank& bank) {
+    const Access::Parameters p = Access::parameters(idle(bank).filters);
+    py::tuple words = py::cast(Access::state(bank.filters));
+    return py::make_tuple(STATE_FORMAT, p.count, p.freq, p.minCutOff, p.beta, p.dCutOff, words);
+}
+
+Bank loadState(const py::tuple& state) {
+    const char* const refused = "not a saved OneEuroFilterManager state";
+    if (state.size() != 7 || state[0].cast<std::int64_t>() != STATE_FORMAT) {
+        throw py::value_error(refused);
+    }
+    Bank bank = makeBank(state[1].cast<std::int64_t>(), state[2].cast<double>(),
+                         state[3].cast<double>(), state[4].cast<double>(), state[5].cast<double>());
+    const auto words = state[6].cast<std::vector<std::uint64_t>>();
+    if (!Access::restore(bank.filters, words)) {
+        throw py::value_error(refused);
+    }
+    return bank;
+}
+
+std::string reprOf(const Bank& bank) {
+    const Access::Parameters p = Access::parameters(idle(bank).filters);
+    const auto number = [](double value) {
+        return py::repr(py::float_(value)).cast<std::string>();
+    };
+    return "OneEuroFilterManager(count=" + std::to_string(p.count) + ", freq=" + number(p.freq) +
+           ", min_cut_off=" + number(p.minCutOff) + ", beta=" + number(p.beta) +
+           ", d_cut_off=" + number(p.dCutOff) + ")";
+}
+
+} // namespace
+
+void bindFilterBank(py::module_& module) {
+    using M = OneEuroFilterManager;
+    py::class_<Bank> bank(
+        module, "OneEuroFilterManager",
+        "A bank of one-euro filters that smooths several channels sampled together, such as the "
+        "x and y of a gaze point. Results are exact: the same inputs give the same bits as the "
+        "C++ bank. Not synchronised: one thread at a time per bank.");
+    bank.attr("DEFAULT_COUNT") = M::DEFAULT_COUNT;
+    bank.attr("DEFAULT_FREQUENCY") = M::DEFAULT_FREQUENCY;
+    bank.attr("DEFAULT_MIN_CUT_OFF") = M::DEFAULT_MIN_CUT_OFF;
+    bank.attr("DEFAULT_BETA") = M::DEFAULT_BETA;
+    bank.attr("DEFAULT_D_CUT_OFF") = M::DEFAULT_D_CUT_OFF;
+    bank.def(py::init(&makeBank), py::arg("count") = M::DEFAULT_COUNT,
+             py::arg("freq") = M::DEFAULT_FREQUENCY,
+             py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF, py::arg("beta") = M::DEFAULT_BETA,
+             py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+             "A bank of `count` channels. A count of zero or less gives DEFAULT_COUNT channels; a "
+             "frequency (Hz) or cutoff (Hz) of zero or less gives its default; beta is taken as "
+             "given. Raises ValueError or MemoryError when `count` channels cannot be held.")
+        .def_property_readonly(
+            "count", [](const Bank& self) { return channelsOf(idle(self).filters); },
+            "The number of channels.")
+        .def(
+            "filter_values",
+            [](Bank& self, double timestamp, const py::handle& values) {
+                const Doubles sample = toDoubles(values, "values");
+                if (sample.ndim() != 1) {
+                    throw py::value_error("values must be one sample: one-dimensional, one value "
+                                          "per channel; got shape " +
+                                          shapeText(sample));
+                }
+                const BusyGuard guard(self);
+                return self.filters.filterValues(
+                    timestamp, std::span<const double>(sample.data(),
+                                                       static_cast<std::size_t>(sample.size())));
+            },
+            py::arg("timestamp"), py::arg("values"),
+            "Smooths one sample: `values` holds one value per channel, `timestamp` is in "
+            "milliseconds, truncated toward zero (-1 means no timestamp). True when every channel "
+            "was filtered. False, changing nothing, when `values` does not hold one value per "
+            "channel or the timestamp is not a finite number in [-2**63, 2**63); False, resetting "
+            "the bank, when a channel's result is not finite.")
+        .def(
+            "get_filtered_values",
+            [](const Bank& self) {
+                const std::span<const double> values = idle(self).filters.filteredValues();
+                return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
+            },
+            "A new array of the latest smoothed value of every channel: zeros before the first "
+            "accepted sample and after a reset.")
+        .def(
+            "filter_samples",
+            [](Bank& self, const py::handle& timestamps, const py::handle& values) {
+                const Block block = readBlock(timestamps, values, channelsOf(idle(self).filters));
+                BlockResult result = runBlock(self, block, false);
+                return py::make_tuple(std::move(result.smoothed), std::move(result.accepted));
+            },
+            py::arg("timestamps"), py::arg("values"),
+            "Smooths a block of samples in one call, without holding the GIL. `timestamps` has "
+            "shape (N,); `values` has shape (N, count), or (N,) for a one-channel bank. Returns "
+            "(smoothed, accepted): a float64 array of the shape of `values` and an (N,) bool "
+            "array, row for row what filter_values and get_filtered_values give. Raises "
+            "ValueError or TypeError, changing nothing, for inputs of the wrong shape or type.")
+        .def("__copy__", [](const Bank& self) { return Bank{idle(self).filters}; })
+        .def(
+            "__deepcopy__",
+            [](const Bank& self, const py::handle&) { return Bank{idle(self).filters}; },
+            py::arg("memo"))
+        .def(py::pickle(&saveState, &loadState))
+        .def("__repr__", &reprOf);
+
+    module.def(
+        "smooth",
+        [](const py::handle& timestamps, const py::handle& values, double freq, double minCutOff,
+           double beta, double dCutOff) {
+            const Block block = readBlock(timestamps, values, 0);
+            Bank fresh =
+                makeBank(static_cast<std::int64_t>(block.channels), freq, minCutOff, beta, dCutOff);
+            return runBlock(fresh, block, true).smoothed;
+        },
+        py::arg("timestamps"), py::arg("values"), py::kw_only(),
+        py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF,
+        py::arg("beta") = M::DEFAULT_BETA, py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+        "Smooths a whole recording with a fresh bank of one channel per column of `values` "
+        "((N, C), or (N,) for one channel), without holding the GIL. Returns the smoothed float64 "
+        "array, of the shape of `values`, with NaN in the rows the bank refused.");
+}
+
+} // namespace pelto::python

@@ -1,0 +1,247 @@
+"""The filter bank from Python: exact results, block calls, copies, bad input, the GIL."""
+
+import copy
+import pickle
+import threading
+import time
+
+import numpy as np
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+import pelto
+from pelto import OneEuroFilterManager
+
+# The bank's worked example: (timestamp, sample, accepted, values after).
+WORKED = [
+    (0.0, [10.0, 5.0], True, [10.0, 5.0]),
+    (33.0, [20.0, 5.0], True, [12.205030965084358, 5.0]),
+    (33.0, [21.0, 5.0], False, [0.0, 0.0]),  # repeated timestamp: NaN, reset
+    (66.0, [22.0, 6.0], True, [22.0, 6.0]),
+    (99.9, [23.0, 7.0], True, [22.176885954680756, 6.176885954680758]),  # truncated to 99
+    (120.0, [1.0], False, [22.176885954680756, 6.176885954680758]),  # wrong length
+]
+
+
+def per_sample(bank, timestamps, values):
+    """The reference: one filter_values call per row."""
+    rows = [(bank.filter_values(t, row), bank.get_filtered_values()) for t, row in zip(timestamps, values)]
+    return np.array([r[1] for r in rows]).reshape(np.shape(values)), np.array([r[0] for r in rows], bool)
+
+
+def recording(rows=600, channels=2, seed=1):
+    """Irregular ~60 Hz timestamps and noisy values, with every kind of sample the bank refuses."""
+    rng = np.random.default_rng(seed)
+    t = np.cumsum(rng.uniform(5.0, 30.0, rows))
+    v = 500.0 + rng.normal(0.0, 20.0, (rows, channels))
+    t[[50, 51]] = t[49]  # repeated timestamps
+    t[[100, 300]] = [np.nan, np.inf]  # untruncatable timestamps: refused, nothing changes
+    t[200] = -1.0  # no timestamp
+    t[400] = t[399] - 40.0  # going back in time
+    v[250, 0], v[450, -1] = np.nan, -np.inf
+    return t, v
+
+
+def test_worked_example_exactly():
+    bank = OneEuroFilterManager()
+    assert bank.get_filtered_values().tolist() == [0.0, 0.0]
+    for timestamp, sample, accepted, after in WORKED:
+        assert bank.filter_values(timestamp, sample) is accepted
+        assert bank.get_filtered_values().tolist() == after, timestamp
+
+
+def test_parameters_fall_back_to_defaults_and_read_back():
+    fallback = OneEuroFilterManager(count=0, freq=0.0, min_cut_off=-1.0, beta=0.0, d_cut_off=0.0)
+    assert repr(fallback) == "OneEuroFilterManager(count=2, freq=30.0, min_cut_off=1.0, beta=0.0, d_cut_off=1.0)"
+    plain = OneEuroFilterManager(2, 30.0, 1.0, 0.0, 1.0)
+    t, v = recording()
+    assert np.array_equal(fallback.filter_samples(t, v)[0], plain.filter_samples(t, v)[0], equal_nan=True)
+
+
+@pytest.mark.parametrize("channels", [1, 2, 3, 8], ids=lambda c: f"{c}ch")
+def test_block_equals_per_sample_and_any_chunking(channels):
+    t, v = recording(channels=channels)
+    expected, flags = per_sample(OneEuroFilterManager(count=channels), t, v)
+    assert not flags.all() and flags.sum() > 500  # resets and refusals happened
+    smoothed, accepted = OneEuroFilterManager(count=channels).filter_samples(t, v)
+    assert smoothed.dtype == np.float64 and smoothed.shape == v.shape
+    assert accepted.dtype == np.bool_ and accepted.tolist() == flags.tolist()
+    assert np.array_equal(smoothed, expected, equal_nan=True)
+    bank = OneEuroFilterManager(count=channels)
+    cuts = [0, 1, 2, 50, 51, 333, 599, 600]
+    parts = [bank.filter_samples(t[a:b], v[a:b]) for a, b in zip(cuts, cuts[1:])]
+    assert np.array_equal(np.concatenate([p[0] for p in parts]), expected, equal_nan=True)
+    assert np.concatenate([p[1] for p in parts]).tolist() == flags.tolist()
+
+
+@pytest.mark.parametrize(
+    "convert",
+    [
+        pytest.param(lambda t, v: (t, np.asfortranarray(v)), id="fortran"),
+        pytest.param(lambda t, v: (np.repeat(t, 2)[::2], np.repeat(v, 3, axis=0)[::3]), id="strided"),
+        pytest.param(lambda t, v: (t.astype(np.float32), v.astype(np.float32)), id="float32"),
+        pytest.param(lambda t, v: (t.astype(np.int64), v.astype(np.int32)), id="int"),
+        pytest.param(lambda t, v: (t.tolist(), v.tolist()), id="lists"),
+    ],
+)
+def test_any_layout_gives_what_float64_gives(convert):
+    t, v = recording()
+    t[[100, 300]] = 90.0  # integer and float32 inputs hold no NaN
+    v[[250, 450]] = 1.0
+    t2, v2 = convert(t, v)
+    reference = OneEuroFilterManager().filter_samples(np.asarray(t2, np.float64), np.asarray(v2, np.float64))
+    result = OneEuroFilterManager().filter_samples(t2, v2)
+    assert np.array_equal(result[0], reference[0]) and np.array_equal(result[1], reference[1])
+
+
+def test_one_dimensional_values_are_one_channel():
+    t, v = recording(channels=1)
+    smoothed, accepted = OneEuroFilterManager(count=1).filter_samples(t, v[:, 0])
+    expected, flags = per_sample(OneEuroFilterManager(count=1), t, v)
+    assert smoothed.shape == (600,) and np.array_equal(smoothed, expected[:, 0], equal_nan=True)
+    assert np.array_equal(accepted, flags)
+
+
+@pytest.mark.parametrize("channels", [1, 2], ids=["1-D", "2-D"])
+def test_smooth_is_a_fresh_bank_with_nan_where_refused(channels):
+    t, v = recording(channels=channels)
+    values = v[:, 0] if channels == 1 else v
+    params = dict(freq=60.0, min_cut_off=0.5, beta=0.02, d_cut_off=2.0)
+    smoothed, accepted = OneEuroFilterManager(count=channels, **params).filter_samples(t, values)
+    smoothed[~accepted] = np.nan
+    assert np.array_equal(pelto.smooth(t, values, **params), smoothed, equal_nan=True)
+
+
+def test_copies_and_pickles_continue_exactly():
+    bank = OneEuroFilterManager(count=3, freq=60.0, beta=-0.05)
+    t, v = recording(channels=3)
+    bank.filter_samples(t[:300], v[:300])
+    twins = [copy.copy(bank), copy.deepcopy(bank), pickle.loads(pickle.dumps(bank))]
+    expected = bank.filter_samples(t[300:], v[300:])
+    for twin in twins:
+        assert repr(twin) == repr(bank)
+        result = twin.filter_samples(t[300:], v[300:])
+        assert np.array_equal(result[0], expected[0]) and np.array_equal(result[1], expected[1])
+
+
+@pytest.mark.parametrize(
+    "state",
+    [(2, 2, 30.0, 1.0, 0.007, 1.0, ()), (1, 2, 30.0, 1.0, 0.007, 1.0, (0,) * 5), (1,), "junk"],
+    ids=["format", "size", "short", "type"],
+)
+def test_foreign_pickle_state_is_refused(state):
+    bank = OneEuroFilterManager.__new__(OneEuroFilterManager)  # as pickle.loads does
+    with pytest.raises((ValueError, TypeError)):
+        bank.__setstate__(state)
+
+
+def test_get_filtered_values_is_a_new_array():
+    bank = OneEuroFilterManager()
+    bank.filter_values(0.0, np.array([1.0, 2.0]))
+    first = bank.get_filtered_values()
+    first[0] = 99.0
+    bank.filter_values(33.0, (3, 4))
+    assert first.tolist() == [99.0, 2.0] and bank.get_filtered_values()[0] != 99.0
+
+
+# (timestamps, values, error, also bad for smooth(), whose bank takes any channel count)
+BAD_BLOCKS = {
+    "2-D timestamps": (np.zeros((3, 1)), np.zeros((3, 2)), ValueError, True),
+    "0-D timestamps": (1.0, np.zeros((1, 2)), ValueError, True),
+    "lengths differ": (np.arange(3.0), np.zeros((4, 2)), ValueError, True),
+    "3-D values": (np.arange(3.0), np.zeros((3, 2, 1)), ValueError, True),
+    "3 channels for 2": (np.arange(3.0), np.zeros((3, 3)), ValueError, False),
+    "1-D values for 2": (np.arange(3.0), np.zeros(3), ValueError, False),
+    "ragged": (np.arange(2.0), [[1.0, 2.0], [3.0]], ValueError, True),
+    "object": (np.arange(2.0), np.array([[1, 2], [3, None]], dtype=object), TypeError, True),
+    "complex": (np.arange(2.0), np.ones((2, 2), complex), TypeError, True),
+    "bool": (np.arange(2.0), np.ones((2, 2), bool), TypeError, True),
+    "text": (["0", "1"], np.zeros((2, 2)), TypeError, True),
+    "None": (None, np.zeros((2, 2)), TypeError, True),
+}
+
+
+@pytest.mark.parametrize("timestamps, values, error, for_smooth", BAD_BLOCKS.values(), ids=BAD_BLOCKS.keys())
+def test_bad_blocks_raise_and_change_nothing(timestamps, values, error, for_smooth):
+    bank = OneEuroFilterManager()
+    bank.filter_values(0.0, [1.0, 2.0])
+    before = bank.__getstate__()
+    with pytest.raises(error):
+        bank.filter_samples(timestamps, values)
+    assert bank.__getstate__() == before
+    if for_smooth:
+        with pytest.raises(error):
+            pelto.smooth(timestamps, values)
+
+
+@pytest.mark.parametrize(
+    "values, outcome",
+    [([1.0], False), ([1.0, 2.0, 3.0], False), ([[1.0, 2.0]], ValueError), ([1j, 2j], TypeError)],
+    ids=["short", "long", "2-D", "complex"],
+)
+def test_bad_samples(values, outcome):
+    bank = OneEuroFilterManager()
+    bank.filter_values(0.0, [1.0, 2.0])
+    before = bank.__getstate__()
+    if outcome is False:
+        assert bank.filter_values(33.0, values) is False
+    else:
+        with pytest.raises(outcome):
+            bank.filter_values(33.0, values)
+    assert bank.__getstate__() == before
+
+
+def test_smooth_needs_a_channel_and_accepts_an_empty_recording():
+    with pytest.raises(ValueError):
+        pelto.smooth(np.arange(3.0), np.zeros((3, 0)))
+    assert pelto.smooth(np.zeros(0), np.zeros((0, 2))).shape == (0, 2)
+
+
+def test_block_call_releases_the_gil():
+    rows = 2_000_000
+    t = np.arange(rows) * 16.0
+    v = np.random.default_rng(0).normal(size=(rows, 2))
+    ticks, stop = [], threading.Event()
+
+    def ticker():
+        while not stop.is_set():
+            ticks.append(time.perf_counter())
+            time.sleep(0.001)
+
+    thread = threading.Thread(target=ticker)
+    thread.start()
+    try:
+        time.sleep(0.01)
+        start = time.perf_counter()
+        OneEuroFilterManager().filter_samples(t, v)
+        end = time.perf_counter()
+    finally:
+        stop.set()
+        thread.join()
+    # A ticker that needs the GIL for each tick ticks only while the call runs without it.
+    assert end - start > 0.01
+    assert sum(start < tick < end for tick in ticks) >= 2
+
+
+@settings(max_examples=60, deadline=None)
+@given(
+    st.lists(
+        st.tuples(
+            st.sampled_from([-1.0, 0.0, 16.0, 16.5, 33.0, 1e300, float("nan")]),
+            st.floats(allow_nan=True, allow_infinity=True, width=64),
+            st.floats(-1e6, 1e6),
+        ),
+        max_size=40,
+    ),
+    st.integers(0, 40),
+)
+def test_block_equals_per_sample_property(samples, cut):
+    """Any samples, accumulated timestamps and values, and any one split."""
+    t = np.cumsum([s[0] for s in samples]) if samples else np.zeros(0)
+    v = np.array([[s[1], s[2]] for s in samples]).reshape(-1, 2)
+    expected, flags = per_sample(OneEuroFilterManager(), t, v)
+    bank = OneEuroFilterManager()
+    first, second = bank.filter_samples(t[:cut], v[:cut]), bank.filter_samples(t[cut:], v[cut:])
+    assert np.array_equal(np.concatenate([first[0], second[0]]), expected, equal_nan=True)
+    assert np.concatenate([first[1], second[1]]).tolist() == flags.tolist()
