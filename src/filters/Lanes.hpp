@@ -30,4 +30,10 @@ template <class T> [[nodiscard]] inline T broadcast(double value) noexcept {
                                      ~BitsPair{INT64_MIN, INT64_MIN});
 }
 
+// All ones in each lane that holds an infinity or a NaN, zero elsewhere: the
+// magnitude's bits reach those of +infinity.
+[[nodiscard]] inline BitsPair notFinite(DoublePair value) noexcept {
+    return std::bit_cast<BitsPair>(magnitude(value)) >= 0x7ff0'0000'0000'0000;
+}
+
 } // namespace pelto::detail
