@@ -270,7 +270,7 @@ PELTO_EXPORT size_t pelto_one_euro_filter_manager_get_filtered_values(
     const pelto_one_euro_filter_manager* bank, double* values, size_t capacity) PELTO_NOEXCEPT;
 
 /// What pelto_one_euro_filter_manager_filter_samples returns for arguments it refuses.
-#define PELTO_FILTER_SAMPLES_INVALID ((size_t)-1)
+#define PELTO_FILTER_SAMPLES_INVALID SIZE_MAX
 
 /// Smooths `rows` samples in one call. `timestamps` holds `rows` timestamps; `values` and
 /// `smoothed` each hold `rows` × `channels` values, row-major, one row per timestamp; `accepted`,
