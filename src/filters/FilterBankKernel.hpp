@@ -66,9 +66,9 @@ inline void storeLanes(double* array, std::size_t first, DoublePair lanes) noexc
 // whether the filters have seen a sample since they were built. Answers whether
 // every result is finite.
 template <bool Started>
-[[nodiscard]] inline bool smoothChannels(const SharedStep& step, const double* values,
-                                         std::size_t channels,
-                                         const ChannelArrays& state) noexcept {
+[[nodiscard, gnu::always_inline]] inline bool
+smoothChannels(const SharedStep& step, const double* values, std::size_t channels,
+               const ChannelArrays& state) noexcept {
     BitsPair bad{};
     for (std::size_t i = 0; i < state.lanes; i += LANES_PER_VECTOR) {
         const DoublePair value = loadLanes(values, i, channels);

@@ -111,7 +111,8 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
 }
 
 template <bool Started>
-inline bool OneEuroFilterManager::smoothChannels(const double* val) noexcept {
+[[gnu::always_inline]] inline bool
+OneEuroFilterManager::smoothChannels(const double* val) noexcept {
     const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
     double* const arrays = lanes_.data();
     const detail::ChannelArrays state{arrays, arrays + lanes, arrays + 2 * lanes,
