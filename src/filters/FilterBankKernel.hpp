@@ -60,15 +60,28 @@ inline void storeLanes(double* array, std::size_t first, DoublePair lanes) noexc
     std::memcpy(array + first, &lanes, sizeof lanes);
 }
 
+// Stores the lanes of channels [first, first + LANES_PER_VECTOR) that exist.
+inline void storeChannels(double* row, std::size_t first, std::size_t channels,
+                          DoublePair lanes) noexcept {
+    if (first + LANES_PER_VECTOR <= channels) {
+        storeLanes(row, first, lanes);
+        return;
+    }
+    for (std::size_t lane = 0; first + lane < channels; ++lane) {
+        row[first + lane] = lanes[lane];
+    }
+}
+
 // One sample of `channels` values through every channel of a bank: the steps of
 // BasicOneEuroFilter::filterValue after the clock has advanced, lane by lane, so
 // every lane gives exactly what a one-euro filter of its own gives. `Started` is
-// whether the filters have seen a sample since they were built. Answers whether
-// every result is finite.
+// whether the filters have seen a sample since they were built. The results also
+// go to `out` (one per channel) unless it is null. Answers whether every result
+// is finite.
 template <bool Started>
 [[nodiscard, gnu::always_inline]] inline bool
 smoothChannels(const SharedStep& step, const double* values, std::size_t channels,
-               const ChannelArrays& state) noexcept {
+               const ChannelArrays& state, double* out) noexcept {
     BitsPair bad{};
     for (std::size_t i = 0; i < state.lanes; i += LANES_PER_VECTOR) {
         const DoublePair value = loadLanes(values, i, channels);
@@ -92,6 +105,9 @@ smoothChannels(const SharedStep& step, const double* values, std::size_t channel
         storeLanes(state.alpha, i, alpha);
         storeLanes(state.raw, i, value);
         storeLanes(state.smoothed, i, result);
+        if (out != nullptr) {
+            storeChannels(out, i, channels, result);
+        }
         bad |= notFinite(result);
     }
     for (std::size_t lane = 0; lane < LANES_PER_VECTOR; ++lane) {

@@ -111,18 +111,20 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
 }
 
 template <bool Started>
-[[gnu::always_inline]] inline bool
-OneEuroFilterManager::smoothChannels(const double* val) noexcept {
+[[gnu::always_inline]] inline bool OneEuroFilterManager::smoothChannels(const double* val,
+                                                                        double* out) noexcept {
     const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
     double* const arrays = lanes_.data();
     const detail::ChannelArrays state{arrays, arrays + lanes, arrays + 2 * lanes,
                                       arrays + 3 * lanes, lanes};
     const detail::SharedStep step{clock_.freq, clock_.period, derivativeAlpha_, beta_, minCutOff_};
-    return detail::smoothChannels<Started>(step, val, channels_, state);
+    return detail::smoothChannels<Started>(step, val, channels_, state, out);
 }
 
-// One sample of channels_ values, after its length has been checked.
-inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val) noexcept {
+// One sample of channels_ values, after its length has been checked. An accepted
+// sample's results also go to `out` unless it is null.
+inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val,
+                                            double* out) noexcept {
     if (!(timestamp >= TIMESTAMP_LOWER_BOUND && timestamp < TIMESTAMP_UPPER_BOUND)) {
         return false;
     }
@@ -137,7 +139,7 @@ inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val)
     lastTime_ = t;
     derivativeAlpha_ =
         detail::LowPassFilter::acceptedAlpha(clock_.derivativeAlpha, derivativeAlpha_);
-    const bool finite = started_ ? smoothChannels<true>(val) : smoothChannels<false>(val);
+    const bool finite = started_ ? smoothChannels<true>(val, out) : smoothChannels<false>(val, out);
     started_ = true;
     if (!finite) [[unlikely]] {
         reset();
@@ -150,7 +152,7 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
     if (val.size() != channels_ || channels_ == 0) {
         return false;
     }
-    return smoothRow(timestamp, val.data());
+    return smoothRow(timestamp, val.data(), nullptr);
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
@@ -184,8 +186,12 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
     }
     const std::size_t rowBytes = channels * sizeof(double);
     for (std::size_t row = 0; row < rows; ++row) {
-        const bool ok = smoothRow(timestamps[row], values.data() + row * channels);
-        std::memcpy(smoothed.data() + row * channels, lanes_.data(), rowBytes);
+        double* const out = smoothed.data() + row * channels;
+        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out);
+        if (!ok) [[unlikely]] {
+            // Unchanged by a refused timestamp, or zeros after a reset.
+            std::memcpy(out, lanes_.data(), rowBytes);
+        }
         if (!accepted.empty()) {
             accepted[row] = ok ? 1 : 0;
         }

@@ -105,8 +105,8 @@ class PELTO_EXPORT OneEuroFilterManager {
     // camera's intervals jitter around a few rates, and each takes a slot.
     static constexpr std::size_t CLOCK_SLOTS = 64;
 
-    bool smoothRow(double timestamp, const double* val) noexcept;
-    template <bool Started> bool smoothChannels(const double* val) noexcept;
+    bool smoothRow(double timestamp, const double* val, double* out) noexcept;
+    template <bool Started> bool smoothChannels(const double* val, double* out) noexcept;
     void reset() noexcept;
     const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
 
