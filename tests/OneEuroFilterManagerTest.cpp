@@ -176,7 +176,7 @@ TEST(OneEuroFilterManager, SmoothingAllocatesNothing) {
     const Values poisoned{1.0, 2.0, 3.0, std::nan(""), 5.0, 6.0, 7.0, 8.0};
     // Three rows in a block, the second one poisoned: a reset inside the block.
     const Values timestamps{66.0, 83.0, 100.0};
-    Values rows(8 * 3, 2.0);
+    Values rows(std::size_t{8} * 3, 2.0);
     rows[8 + 5] = inf;
     Values smoothed(rows.size());
     Flags accepted(3);
