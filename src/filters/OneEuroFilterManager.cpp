@@ -22,9 +22,6 @@ using detail::OneEuroFilter;
 constexpr double TIMESTAMP_LOWER_BOUND = -0x1p63;
 constexpr double TIMESTAMP_UPPER_BOUND = 0x1p63;
 
-// A NaN: no interval between two int64 timestamps has these bits.
-constexpr std::uint64_t NO_INTERVAL = 0x7ff8'dead'0000'0000;
-
 // The channels' arrays: smoothed, raw, alpha, rate.
 constexpr std::size_t CHANNEL_ARRAYS = 4;
 
@@ -55,9 +52,6 @@ OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, doub
     }
     lanes_.resize(CHANNEL_ARRAYS * lanesFor(channels));
     channels_ = channels;
-    for (ClockEntry& entry : clocks_) {
-        entry.intervalBits = NO_INTERVAL; // the first lookups miss
-    }
     reset();
 }
 

@@ -96,9 +96,10 @@ class PELTO_EXPORT OneEuroFilterManager {
         double derivativeAlpha = 0.0;
     };
     // The clock for an interval between timestamps, as the bits of the interval
-    // in milliseconds.
+    // in milliseconds. A NaN's bits, which no interval has, mark an empty slot.
+    static constexpr std::uint64_t NO_INTERVAL = 0x7ff8'dead'0000'0000;
     struct ClockEntry {
-        std::uint64_t intervalBits = 0;
+        std::uint64_t intervalBits = NO_INTERVAL;
         Clock clock;
     };
     // Clocks of recent intervals, direct-mapped on the interval's low bits: a
@@ -125,7 +126,7 @@ class PELTO_EXPORT OneEuroFilterManager {
     bool started_ = false;
     double derivativeAlpha_ = 0.0; // in force in the derivative filters
     Clock clock_;                  // at the current frequency
-    std::array<ClockEntry, CLOCK_SLOTS> clocks_{};
+    std::array<ClockEntry, CLOCK_SLOTS> clocks_;
 };
 
 } // namespace pelto
