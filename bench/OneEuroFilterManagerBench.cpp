@@ -1,45 +1,108 @@
-// Throughput of the filter bank, side by side with two baselines fed the same
-// stream: a bank of one heap object per channel that runs each filter's whole
-// step, and a textbook one-euro filter with timestamps in seconds.
+// Throughput of the filter bank, per sample and in blocks, side by side with
+// baselines fed the same stream: a plain exact bank of arrays (ReferenceBank.hpp),
+// a bank of one heap object per channel that runs each filter's whole step, and a
+// textbook one-euro filter with timestamps in seconds.
+//
+// Two clocks: a steady 60 Hz with 0.4 ms of jitter, and a camera's integer
+// millisecond clock that switches among 30, 60, 90 and 120 Hz every few seconds,
+// with frames ±1.5 ms late or early, about 1% of frames dropped and blinks that
+// leave 100 to 300 ms gaps.
 //
 // One item is one channel of one sample. The counter allocs_per_sample must be 0.
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
+#include "ReferenceBank.hpp"
 #include "filters/OneEuroFilter.hpp"
 #include "support/AllocationCounter.hpp"
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <random>
+#include <span>
 #include <vector>
 
 namespace {
 
 constexpr std::size_t STREAM_LENGTH = 4096;
+constexpr std::size_t BLOCK_ROWS = 256; // rows per filterSamples call
+
+enum class Clock : std::int64_t { Steady = 0, Camera = 1 };
 
 struct Stream {
     std::vector<double> timestamps;
     std::vector<double> values; // STREAM_LENGTH rows of `channels` values
 };
 
-Stream makeStream(std::size_t channels) {
-    std::mt19937_64 rng(2026);
-    std::normal_distribution<double> jitter(0.0, 3.0);
+// 60 Hz with a jittery clock.
+std::vector<double> steadyClock(std::mt19937_64& rng) {
     std::normal_distribution<double> clock(0.0, 0.4);
-    Stream stream;
+    std::vector<double> timestamps;
     double now = 0.0;
     for (std::size_t i = 0; i < STREAM_LENGTH; ++i) {
-        now += 1000.0 / 60.0 + clock(rng); // 60 Hz with a jittery clock
-        stream.timestamps.push_back(now);
+        now += 1000.0 / 60.0 + clock(rng);
+        timestamps.push_back(now);
+    }
+    return timestamps;
+}
+
+// A camera's clock, in whole milliseconds.
+std::vector<double> cameraClock(std::mt19937_64& rng) {
+    constexpr std::array<double, 4> RATES{30.0, 60.0, 90.0, 120.0};
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_real_distribution<double> late(-1.5, 1.5);
+    std::vector<double> timestamps;
+    double frame = 0.0; // nominal time of the next frame
+    double rate = 60.0;
+    double nextSwitch = 0.0;
+    double nextBlink = 2000.0;
+    while (timestamps.size() < STREAM_LENGTH) {
+        if (frame >= nextSwitch) {
+            rate = RATES.at(static_cast<std::size_t>(unit(rng) * RATES.size()));
+            nextSwitch = frame + 2000.0 + 3000.0 * unit(rng);
+        }
+        if (frame >= nextBlink) {
+            frame += 100.0 + 200.0 * unit(rng);
+            nextBlink = frame + 2000.0 + 4000.0 * unit(rng);
+        }
+        if (unit(rng) >= 0.01) {
+            const double stamp = std::floor(frame + late(rng));
+            if (timestamps.empty() || stamp > timestamps.back()) {
+                timestamps.push_back(stamp);
+            }
+        }
+        frame += 1000.0 / rate;
+    }
+    return timestamps;
+}
+
+Stream makeStream(std::size_t channels, Clock clock) {
+    std::mt19937_64 rng(2026);
+    std::normal_distribution<double> jitter(0.0, 3.0);
+    Stream stream;
+    stream.timestamps = clock == Clock::Camera ? cameraClock(rng) : steadyClock(rng);
+    for (std::size_t i = 0; i < STREAM_LENGTH; ++i) {
         for (std::size_t c = 0; c < channels; ++c) {
             stream.values.push_back(500.0 + 100.0 * static_cast<double>(c) + jitter(rng));
         }
     }
     return stream;
+}
+
+// Timestamps that continue the stream once more after its end.
+void advanceStream(std::vector<double>& timestamps) {
+    const double offset = timestamps.back() - timestamps.front() + 16.0;
+    for (double& t : timestamps) {
+        t += offset;
+    }
 }
 
 // One heap-allocated filter per channel, each running its own full step.
@@ -109,17 +172,16 @@ class TextbookOneEuro {
 
 template <class Step> void run(benchmark::State& state, Step&& step) {
     const auto channels = static_cast<std::size_t>(state.range(0));
-    const Stream stream = makeStream(channels);
+    Stream stream = makeStream(channels, static_cast<Clock>(state.range(1)));
     std::size_t row = 0;
-    double offset = 0.0;
     std::size_t samples = 0;
     const std::size_t allocationsBefore = pelto::testing::allocationCount();
     for (auto _ : state) {
-        step(stream.timestamps[row] + offset, &stream.values[row * channels]);
+        step(stream.timestamps[row], &stream.values[row * channels]);
         ++samples;
         if (++row == STREAM_LENGTH) {
             row = 0;
-            offset = stream.timestamps.back() + 16.0 + offset;
+            advanceStream(stream.timestamps);
         }
     }
     const std::size_t allocations = pelto::testing::allocationCount() - allocationsBefore;
@@ -128,11 +190,69 @@ template <class Step> void run(benchmark::State& state, Step&& step) {
         benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(samples));
 }
 
+// BLOCK_ROWS rows per iteration: timestamps, values and the output buffer.
+template <class Block> void runBlocks(benchmark::State& state, Block&& block) {
+    const auto channels = static_cast<std::size_t>(state.range(0));
+    Stream stream = makeStream(channels, static_cast<Clock>(state.range(1)));
+    std::vector<double> smoothed(BLOCK_ROWS * channels);
+    std::size_t row = 0;
+    std::size_t samples = 0;
+    const std::size_t allocationsBefore = pelto::testing::allocationCount();
+    for (auto _ : state) {
+        block(std::span(stream.timestamps).subspan(row, BLOCK_ROWS),
+              std::span(stream.values).subspan(row * channels, BLOCK_ROWS * channels),
+              std::span(smoothed));
+        benchmark::ClobberMemory();
+        samples += BLOCK_ROWS;
+        row += BLOCK_ROWS;
+        if (row == STREAM_LENGTH) {
+            row = 0;
+            advanceStream(stream.timestamps);
+        }
+    }
+    const std::size_t allocations = pelto::testing::allocationCount() - allocationsBefore;
+    state.SetItemsProcessed(static_cast<std::int64_t>(samples * channels));
+    state.counters["allocs_per_sample"] =
+        benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(samples));
+}
+
+pelto::OneEuroFilterManager makeBank(const benchmark::State& state) {
+    return {state.range(0), 30.0, 1.0, 0.007, 1.0};
+}
+
+pelto::bench::ReferenceBank makeReference(const benchmark::State& state) {
+    return {static_cast<std::size_t>(state.range(0)), 30.0, 1.0, 0.007, 1.0};
+}
+
 void BM_filterValues(benchmark::State& state) {
     const auto channels = static_cast<std::size_t>(state.range(0));
-    pelto::OneEuroFilterManager bank(state.range(0), 30.0, 1.0, 0.007, 1.0);
+    pelto::OneEuroFilterManager bank = makeBank(state);
     run(state, [&](double timestamp, const double* val) {
         benchmark::DoNotOptimize(bank.filterValues(timestamp, {val, channels}));
+    });
+}
+
+void BM_referenceValues(benchmark::State& state) {
+    pelto::bench::ReferenceBank bank = makeReference(state);
+    run(state, [&](double timestamp, const double* val) {
+        benchmark::DoNotOptimize(bank.filterValues(timestamp, val));
+    });
+}
+
+void BM_filterSamples(benchmark::State& state) {
+    pelto::OneEuroFilterManager bank = makeBank(state);
+    runBlocks(state, [&](std::span<const double> timestamps, std::span<const double> values,
+                         std::span<double> smoothed) {
+        benchmark::DoNotOptimize(bank.filterSamples(timestamps, values, smoothed, {}));
+    });
+}
+
+void BM_referenceSamples(benchmark::State& state) {
+    pelto::bench::ReferenceBank bank = makeReference(state);
+    runBlocks(state, [&](std::span<const double> timestamps, std::span<const double> values,
+                         std::span<double> smoothed) {
+        benchmark::DoNotOptimize(bank.filterSamples(timestamps.data(), timestamps.size(),
+                                                    values.data(), smoothed.data()));
     });
 }
 
@@ -152,10 +272,58 @@ void BM_textbookOneEuro(benchmark::State& state) {
     });
 }
 
+// The reference bank measures something else if it does not give the library's
+// bits: check both clocks before measuring.
+bool referenceMatchesLibrary() {
+    for (const Clock clock : {Clock::Steady, Clock::Camera}) {
+        for (const std::int64_t channels : {2, 3, 8, 136}) {
+            const auto n = static_cast<std::size_t>(channels);
+            const Stream stream = makeStream(n, clock);
+            pelto::OneEuroFilterManager bank(channels, 30.0, 1.0, 0.007, 1.0);
+            pelto::bench::ReferenceBank reference(n, 30.0, 1.0, 0.007, 1.0);
+            for (std::size_t row = 0; row < STREAM_LENGTH; ++row) {
+                const double* val = &stream.values[row * n];
+                if (bank.filterValues(stream.timestamps[row], {val, n}) !=
+                        reference.filterValues(stream.timestamps[row], val) ||
+                    std::memcmp(bank.filteredValues().data(), reference.values().data(),
+                                n * sizeof(double)) != 0) {
+                    std::fprintf(stderr, "reference bank differs: %lld channels, row %zu\n",
+                                 static_cast<long long>(channels), row);
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+void channelsAndClocks(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"channels", "camera"});
+    for (const std::int64_t clock : {0, 1}) {
+        for (const std::int64_t channels : {2, 8, 136}) {
+            b->Args({channels, clock});
+        }
+    }
+}
+
 } // namespace
 
-BENCHMARK(BM_filterValues)->Arg(2)->Arg(8)->Arg(136);
-BENCHMARK(BM_perChannelObjects)->Arg(2)->Arg(8)->Arg(136);
-BENCHMARK(BM_textbookOneEuro)->Arg(2)->Arg(8)->Arg(136);
+BENCHMARK(BM_filterValues)->Apply(channelsAndClocks);
+BENCHMARK(BM_referenceValues)->Apply(channelsAndClocks);
+BENCHMARK(BM_filterSamples)->Apply(channelsAndClocks);
+BENCHMARK(BM_referenceSamples)->Apply(channelsAndClocks);
+BENCHMARK(BM_perChannelObjects)->Apply(channelsAndClocks);
+BENCHMARK(BM_textbookOneEuro)->Apply(channelsAndClocks);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (!referenceMatchesLibrary()) {
+        return EXIT_FAILURE;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return EXIT_FAILURE;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return EXIT_SUCCESS;
+}

@@ -6,7 +6,10 @@
 // - a refused sample (wrong length, timestamp not in [-2^63, 2^63)) leaves the bank unchanged;
 // - any other false answer leaves the bank exactly as freshly built;
 // - an N-channel bank answers and stores what N one-channel banks fed the same stream do;
-// - a copy, however taken, continues exactly as the original.
+// - a copy, however taken, continues exactly as the original;
+// - the same samples smoothed through filterSamples, in blocks split where the input says (empty
+//   ones included), give every row's answer and values bit for bit, and a block whose buffers do
+//   not fit is refused whole, with nothing written.
 
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
@@ -156,12 +159,22 @@ bool refusedInput(double time, std::size_t length, std::size_t channels) {
     return length != channels || channels == 0 || !(time >= -0x1p63 && time < 0x1p63);
 }
 
+// Samples of the right length not yet smoothed in a block, with what the per-sample calls gave.
+struct PendingRows {
+    std::vector<double> timestamps;
+    std::vector<double> values;
+    std::vector<double> smoothed;
+    std::vector<std::uint8_t> accepted;
+    std::size_t acceptedRows = 0;
+};
+
 class Session {
   public:
     Session(const Parameters& parameters, OneEuroFilterManager bank, bool empty)
         : parameters_(parameters)
         , bank_(std::move(bank))
-        , channels_(bank_.getFilteredValues().size())
+        , blocks_(bank_)
+        , channels_(bank_.filteredValues().size())
         , singles_(empty ? 0 : channels_, parameters_.build(1))
         , previousValues_(channels_, 0.0) {}
 
@@ -181,11 +194,15 @@ class Session {
                                         : (channels_ > 0 ? channels_ - 1 : 2));
                 break;
             }
+            case 3:
+                smoothPendingBlock(in);
+                break;
             default:
                 sample(in, channels_);
                 break;
             }
         }
+        smoothPendingBlock(in);
     }
 
   private:
@@ -214,7 +231,14 @@ class Session {
         const OneEuroFilterManager before = bank_;
         const bool accepted = bank_.filterValues(time, values);
         const std::vector<double> after = bank_.getFilteredValues();
-        PELTO_FUZZ_CHECK(after.size() == channels_);
+        PELTO_FUZZ_CHECK(after.size() == channels_ && sameBits(bank_.filteredValues(), after));
+        if (length == channels_) {
+            pending_.timestamps.push_back(time);
+            pending_.values.insert(pending_.values.end(), values.begin(), values.end());
+            pending_.smoothed.insert(pending_.smoothed.end(), after.begin(), after.end());
+            pending_.accepted.push_back(accepted ? 1 : 0);
+            pending_.acceptedRows += accepted ? 1 : 0;
+        }
         if (twin_) {
             PELTO_FUZZ_CHECK(twin_->filterValues(time, values) == accepted);
             PELTO_FUZZ_CHECK(sameBits(twin_->getFilteredValues(), after));
@@ -241,8 +265,37 @@ class Session {
         std::ranges::fill(singles_, parameters_.build(1));
     }
 
+    // The pending rows through blocks_ in one call, optionally after a call whose buffers do not
+    // fit: it must throw and write nothing.
+    void smoothPendingBlock(ByteReader& in) {
+        const std::size_t rows = pending_.timestamps.size();
+        const bool withFlags = in.byte() % 2U == 0;
+        std::vector<double> smoothed(rows * channels_, -1.0);
+        std::vector<std::uint8_t> flags(withFlags ? rows : 0, 9);
+        if (in.byte() % 4U == 0) {
+            std::vector<double> wrong(smoothed.size() + 1 + in.below(2), -1.0);
+            bool threw = false;
+            try {
+                blocks_.filterSamples(pending_.timestamps, pending_.values, wrong, flags);
+            } catch (const std::invalid_argument&) {
+                threw = true;
+            }
+            PELTO_FUZZ_CHECK(threw);
+            PELTO_FUZZ_CHECK(std::ranges::all_of(wrong, [](double v) { return v == -1.0; }));
+            PELTO_FUZZ_CHECK(std::ranges::all_of(flags, [](std::uint8_t f) { return f == 9; }));
+        }
+        PELTO_FUZZ_CHECK(blocks_.filterSamples(pending_.timestamps, pending_.values, smoothed,
+                                               flags) == pending_.acceptedRows);
+        PELTO_FUZZ_CHECK(sameBits(smoothed, pending_.smoothed));
+        PELTO_FUZZ_CHECK(!withFlags || flags == pending_.accepted);
+        PELTO_FUZZ_CHECK(sameBits(blocks_.filteredValues(), bank_.filteredValues()));
+        pending_ = {};
+    }
+
     Parameters parameters_;
     OneEuroFilterManager bank_;
+    OneEuroFilterManager blocks_; // fed the same samples in blocks
+    PendingRows pending_;
     std::size_t channels_;
     std::vector<OneEuroFilterManager> singles_;
     std::optional<OneEuroFilterManager> twin_;

@@ -1,4 +1,5 @@
 #include <pelto/filters/OneEuroFilterManager.hpp>
+#include <pelto/pelto.h>
 
 #include "filters/OneEuroFilter.hpp"
 #include "filters/OneEuroFilterManagerAccess.hpp"
@@ -6,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <ostream>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,8 +25,17 @@ namespace {
 using pelto::OneEuroFilterManager;
 using pelto::detail::OneEuroFilter;
 using Values = std::vector<double>;
+using Flags = std::vector<std::uint8_t>;
 
 constexpr double inf = std::numeric_limits<double>::infinity();
+
+// Exact comparison that also tells -0.0 from 0.0.
+std::vector<std::uint64_t> bitsOf(std::span<const double> values) {
+    std::vector<std::uint64_t> bits(values.size());
+    std::ranges::transform(values, bits.begin(),
+                           [](double v) { return std::bit_cast<std::uint64_t>(v); });
+    return bits;
+}
 
 OneEuroFilterManager makeDefaultBank() {
     return {OneEuroFilterManager::DEFAULT_COUNT, OneEuroFilterManager::DEFAULT_FREQUENCY,
@@ -88,6 +101,11 @@ TEST(OneEuroFilterManager, EmptyBankRefusesEverything) {
     EXPECT_FALSE(bank.filterValues(0.0, Values{1.0, 2.0}));
     EXPECT_FALSE(bank.filterValues(0.0, Values{}));
     EXPECT_TRUE(bank.getFilteredValues().empty());
+    EXPECT_TRUE(bank.filteredValues().empty());
+    const Values timestamps{0.0, 16.0, -1.0};
+    Flags accepted{7, 7, 7};
+    EXPECT_EQ(bank.filterSamples(timestamps, {}, {}, accepted), 0U);
+    EXPECT_EQ(accepted, (Flags{0, 0, 0}));
 }
 
 TEST(OneEuroFilterManager, ReturnedValuesAreAnIndependentCopy) {
@@ -174,7 +192,7 @@ TEST(OneEuroFilterManager, RestoredStateContinuesExactly) {
     state.pop_back();
     EXPECT_FALSE(Access::restore(restored, state));
     state = Access::state(bank);
-    state[11] = 2;
+    state[1] = 2;
     EXPECT_FALSE(Access::restore(restored, state));
     EXPECT_EQ(restored.getFilteredValues(), before);
 }
@@ -183,14 +201,136 @@ TEST(OneEuroFilterManager, SmoothingAllocatesNothing) {
     OneEuroFilterManager bank(8, 60.0, 1.0, 0.007, 1.0);
     const Values sample(8, 1.0);
     const Values poisoned{1.0, 2.0, 3.0, std::nan(""), 5.0, 6.0, 7.0, 8.0};
+    // Three rows in a block, the second one poisoned: a reset inside the block.
+    const Values timestamps{66.0, 83.0, 100.0};
+    Values rows(std::size_t{8} * 3, 2.0);
+    rows[8 + 5] = inf;
+    Values smoothed(rows.size());
+    Flags accepted(3);
     const std::size_t before = pelto::testing::allocationCount();
     bool results = bank.filterValues(0.0, sample);
     results = bank.filterValues(16.0, sample) && results;
     results = !bank.filterValues(33.0, poisoned) && results; // reset in place
     results = bank.filterValues(50.0, sample) && results;
+    results = bank.filteredValues().size() == 8 && results;
+    results = bank.filterSamples(timestamps, rows, smoothed, accepted) == 2 && results;
+    results = bank.filterSamples(timestamps, rows, smoothed, {}) == 2 && results;
+    results = bank.filterSamples({}, {}, {}, {}) == 0 && results;
     const std::size_t after = pelto::testing::allocationCount();
     EXPECT_TRUE(results);
+    EXPECT_EQ(accepted, (Flags{1, 0, 1}));
     EXPECT_EQ(after, before);
+}
+
+// A block whose buffers do not fit its rows is refused whole: nothing is smoothed
+// and no buffer is written.
+struct BadBlock {
+    const char* name;
+    std::size_t rows;
+    std::size_t values;
+    std::size_t smoothed;
+    std::size_t flags;
+    const char* got;
+};
+
+void PrintTo(const BadBlock& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class MismatchedBlock : public testing::TestWithParam<BadBlock> {};
+
+TEST_P(MismatchedBlock, ThrowsNamingTheSizesAndWritesNothing) {
+    const BadBlock& c = GetParam();
+    OneEuroFilterManager bank(3, 30.0, 1.0, 0.007, 1.0);
+    ASSERT_TRUE(bank.filterValues(0.0, Values{1.0, 2.0, 3.0}));
+    const OneEuroFilterManager untouched = bank;
+    Values timestamps(c.rows);
+    for (std::size_t i = 0; i < c.rows; ++i) {
+        timestamps[i] = 16.0 * static_cast<double>(i + 1);
+    }
+    const Values values(c.values, 4.0);
+    Values smoothed(c.smoothed, -7.0);
+    Flags accepted(c.flags, 9);
+    try {
+        bank.filterSamples(timestamps, values, smoothed, accepted);
+        ADD_FAILURE() << "no exception";
+    } catch (const std::invalid_argument& e) {
+        EXPECT_NE(std::string(e.what()).find(c.got), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(smoothed, Values(c.smoothed, -7.0));
+    EXPECT_EQ(accepted, Flags(c.flags, 9));
+    EXPECT_EQ(bank.getFilteredValues(), untouched.getFilteredValues());
+    OneEuroFilterManager expected = untouched;
+    EXPECT_TRUE(bank.filterValues(20.0, Values{5.0, 6.0, 7.0}));
+    EXPECT_TRUE(expected.filterValues(20.0, Values{5.0, 6.0, 7.0}));
+    EXPECT_EQ(bank.getFilteredValues(), expected.getFilteredValues());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, MismatchedBlock,
+    testing::Values(
+        BadBlock{"ValuesShort", 2, 5, 6, 0, "got 5 values, 6 smoothed values and 0 flags"},
+        BadBlock{"ValuesLong", 2, 7, 6, 2, "got 7 values"},
+        BadBlock{"SmoothedShort", 2, 6, 3, 2, "6 values, 3 smoothed values"},
+        BadBlock{"FlagsShort", 2, 6, 6, 1,
+                 "0 or 2 flags; got 6 values, 6 smoothed values and 1 flags"},
+        BadBlock{"FlagsLong", 1, 3, 3, 2, "and 2 flags"},
+        BadBlock{"NoRowsButValues", 0, 3, 0, 0, "0 timestamps and 3 channels need 0 values"},
+        BadBlock{"NoRowsButFlags", 0, 0, 0, 1, "and 1 flags"}),
+    [](const testing::TestParamInfo<BadBlock>& p) { return std::string(p.param.name); });
+
+// The C call smooths exactly as the C++ one, and refuses what the C++ one cannot be given.
+TEST(OneEuroFilterManager, CBlockCallMatchesTheCppOne) {
+    constexpr std::size_t CHANNELS = 3;
+    constexpr std::size_t ROWS = 5;
+    // A repeated timestamp resets the bank; the row after it passes through.
+    const Values timestamps{0.0, 16.0, 16.0, -1.0, 50.0};
+    Values values(ROWS * CHANNELS);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<double>(i * i % 7) - 2.5;
+    }
+    OneEuroFilterManager cpp(CHANNELS, 60.0, 1.0, 0.5, 1.0);
+    pelto_one_euro_filter_manager* c =
+        pelto_one_euro_filter_manager_create(CHANNELS, 60.0, 1.0, 0.5, 1.0);
+    ASSERT_NE(c, nullptr);
+    Values expected(values.size());
+    Flags expectedFlags(ROWS);
+    ASSERT_EQ(cpp.filterSamples(timestamps, values, expected, expectedFlags), 4U);
+    Values smoothed(values.size());
+    Flags flags(ROWS);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, timestamps.data(), ROWS,
+                                                           values.data(), CHANNELS, smoothed.data(),
+                                                           flags.data()),
+              4U);
+    EXPECT_EQ(bitsOf(smoothed), bitsOf(expected));
+    EXPECT_EQ(flags, expectedFlags);
+
+    // Refusals change nothing; zero rows need no arrays.
+    const std::size_t invalid = PELTO_FILTER_SAMPLES_INVALID;
+    const double* t = timestamps.data();
+    const double* v = values.data();
+    double* out = smoothed.data();
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(nullptr, t, 1, v, 3, out, nullptr),
+              invalid);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, t, 1, v, 2, out, nullptr), invalid);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, nullptr, 1, v, 3, out, nullptr),
+              invalid);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, t, 1, nullptr, 3, out, nullptr),
+              invalid);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, t, 1, v, 3, nullptr, nullptr),
+              invalid);
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, t, SIZE_MAX / 2, v, 3, out, nullptr),
+              invalid);
+    EXPECT_EQ(
+        pelto_one_euro_filter_manager_filter_samples(c, nullptr, 0, nullptr, 3, nullptr, nullptr),
+        0U);
+    EXPECT_EQ(bitsOf(smoothed), bitsOf(expected));
+    // Without flags, and continuing from the same state.
+    EXPECT_EQ(pelto_one_euro_filter_manager_filter_samples(c, t + 4, 1, v, CHANNELS, out, nullptr),
+              cpp.filterSamples(std::span(timestamps).subspan(4), std::span(values).first(3),
+                                std::span(expected).first(3), {}));
+    EXPECT_EQ(bitsOf(smoothed), bitsOf(expected));
+    pelto_one_euro_filter_manager_destroy(c);
 }
 
 // The bank against the plainest reading of its contract: one independent
@@ -259,12 +399,19 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
 
     constexpr std::array specials{
         std::numeric_limits<double>::quiet_NaN(), inf, -inf, 0.0, -0.0, 1e300, -1e300, 5e-324};
+    // Every sample, and what the bank answered to it alone.
+    Values timestamps;
+    Values rows;
+    Values smoothedRows;
+    Flags flags;
     double now = 0.0;
     std::size_t accepted = 0;
     for (int step = 0; step < 5000; ++step) {
         const double pick = unit(rng);
         double timestamp = now;
-        if (pick < 0.05) {
+        if (pick < 0.01) {
+            timestamp = specials[static_cast<std::size_t>(unit(rng) * specials.size())];
+        } else if (pick < 0.05) {
             timestamp = -1.0;
         } else if (pick < 0.08) {
             timestamp = now; // repeated
@@ -284,9 +431,61 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
         const bool expected = reference.filterValues(timestamp, val);
         ASSERT_EQ(bank.filterValues(timestamp, val), expected) << "step " << step;
         ASSERT_EQ(bank.getFilteredValues(), reference.values()) << "step " << step;
+        ASSERT_EQ(bitsOf(bank.filteredValues()), bitsOf(bank.getFilteredValues()));
         accepted += expected ? 1 : 0;
+        timestamps.push_back(timestamp);
+        rows.insert(rows.end(), val.begin(), val.end());
+        smoothedRows.insert(smoothedRows.end(), bank.filteredValues().begin(),
+                            bank.filteredValues().end());
+        flags.push_back(expected ? 1 : 0);
     }
     EXPECT_GT(accepted, 1000U); // the stream exercised smoothing, not only resets
+
+    // The same stream in one block, and in blocks split at random points (empty ones
+    // included, some without flags), gives the same bits row by row.
+    auto fresh = [&c] {
+        return OneEuroFilterManager(static_cast<std::int64_t>(c.channels), c.freq, c.minCutOff,
+                                    c.beta, c.dCutOff);
+    };
+    OneEuroFilterManager whole = fresh();
+    Values smoothed(rows.size(), -1.0);
+    Flags blockFlags(flags.size(), 9);
+    EXPECT_EQ(whole.filterSamples(timestamps, rows, smoothed, blockFlags), accepted);
+    EXPECT_EQ(bitsOf(smoothed), bitsOf(smoothedRows));
+    EXPECT_EQ(blockFlags, flags);
+
+    OneEuroFilterManager chunked = fresh();
+    std::ranges::fill(smoothed, -1.0);
+    std::ranges::fill(blockFlags, 9);
+    std::uniform_int_distribution<std::size_t> chunkRows(0, 40);
+    for (std::size_t row = 0; row < timestamps.size();) {
+        const std::size_t n = std::min(chunkRows(rng), timestamps.size() - row);
+        const std::size_t cells = n * c.channels;
+        const std::size_t first = row * c.channels;
+        const bool withFlags = unit(rng) < 0.5;
+        const std::size_t expectedAccepted = static_cast<std::size_t>(
+            std::count(flags.begin() + static_cast<std::ptrdiff_t>(row),
+                       flags.begin() + static_cast<std::ptrdiff_t>(row + n), std::uint8_t{1}));
+        ASSERT_EQ(chunked.filterSamples(std::span(timestamps).subspan(row, n),
+                                        std::span(rows).subspan(first, cells),
+                                        std::span(smoothed).subspan(first, cells),
+                                        withFlags ? std::span(blockFlags).subspan(row, n)
+                                                  : std::span<std::uint8_t>()),
+                  expectedAccepted)
+            << "row " << row;
+        if (!withFlags) {
+            std::copy_n(flags.begin() + static_cast<std::ptrdiff_t>(row), n,
+                        blockFlags.begin() + static_cast<std::ptrdiff_t>(row));
+        }
+        row += n;
+        if (n > 0) {
+            ASSERT_EQ(
+                bitsOf(chunked.filteredValues()),
+                bitsOf(std::span(smoothedRows).subspan(row * c.channels - c.channels, c.channels)));
+        }
+    }
+    EXPECT_EQ(bitsOf(smoothed), bitsOf(smoothedRows));
+    EXPECT_EQ(blockFlags, flags);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <utility>
 
 namespace pelto::demo {
@@ -32,9 +33,9 @@ SmoothedTrace smoothTrace(const Trace& trace, const BankParameters& parameters) 
         SmoothedSample answer;
         answer.accepted = bank.filterValues(sample.timestamp, sample.values);
         if (answer.accepted) {
-            answer.values = bank.getFilteredValues();
+            answer.values.assign(bank.filteredValues().begin(), bank.filteredValues().end());
         } else {
-            const std::vector<double> after = bank.getFilteredValues();
+            const std::span<const double> after = bank.filteredValues();
             answer.reset = std::ranges::all_of(after, [](double value) { return value == 0.0; });
         }
         result.samples.push_back(std::move(answer));

@@ -30,4 +30,11 @@ template <class T> [[nodiscard]] inline T broadcast(double value) noexcept {
                                      ~BitsPair{INT64_MIN, INT64_MIN});
 }
 
+// All ones in each lane that holds an infinity or a NaN, zero elsewhere: a NaN
+// fails every comparison, an infinity exceeds the largest finite double.
+[[nodiscard]] inline BitsPair notFinite(DoublePair value) noexcept {
+    constexpr double LARGEST = 0x1.fffffffffffffp1023;
+    return ~(magnitude(value) <= DoublePair{LARGEST, LARGEST});
+}
+
 } // namespace pelto::detail

@@ -14,14 +14,25 @@ template <class T> class BasicLowPassFilter {
 
     // Stores alpha if it lies in (0, 1]; otherwise keeps the current one. A NaN
     // passes both comparisons and is stored.
-    void setAlpha(T alpha) noexcept { a_ = alpha <= 0.0 || alpha > 1.0 ? a_ : alpha; }
+    void setAlpha(T alpha) noexcept { a_ = acceptedAlpha(alpha, a_); }
+
+    // The alpha that setAlpha leaves in force: `alpha` if it lies in (0, 1] or is
+    // a NaN, otherwise `current`.
+    [[nodiscard]] static T acceptedAlpha(T alpha, T current) noexcept {
+        return alpha <= 0.0 || alpha > 1.0 ? current : alpha;
+    }
+
+    // One smoothing step of an initialised filter: two separate products, then
+    // the sum. s + a * (v - s) differs in the last bits, and so would a fused
+    // multiply-add.
+    [[nodiscard]] static T blend(T alpha, T value, T smoothed) noexcept {
+        return alpha * value + (1.0 - alpha) * smoothed;
+    }
 
     T filterValue(T value) noexcept {
         T result = value;
         if (initialized_) {
-            // Two separate products, then the sum: s + a * (v - s) differs in the
-            // last bits, and so would a fused multiply-add.
-            result = a_ * value + (1.0 - a_) * s_;
+            result = blend(a_, value, s_);
         } else {
             initialized_ = true;
         }

@@ -77,7 +77,12 @@ template <class T> class BasicOneEuroFilter {
     T cutoff(T value, double derivativeAlpha) noexcept {
         const T dv = x_.hasLastRawValue() ? freq_ * (value - x_.lastRawValue()) : T{};
         const T edv = dx_.filterValue(dv, broadcast<T>(derivativeAlpha));
-        return magnitude(edv) * beta_ + mincutoff_;
+        return cutoffFor(edv, beta_, mincutoff_);
+    }
+
+    // The cutoff for a filtered rate of change edv.
+    [[nodiscard]] static T cutoffFor(T edv, double beta, double mincutoff) noexcept {
+        return magnitude(edv) * beta + mincutoff;
     }
 
     T smooth(T value, T alpha) noexcept { return x_.filterValue(value, alpha); }
@@ -134,9 +139,6 @@ template <class T> class BasicOneEuroFilter {
 
     [[nodiscard]] const BasicLowPassFilter<T>& signalFilter() const noexcept { return x_; }
     [[nodiscard]] const BasicLowPassFilter<T>& derivativeFilter() const noexcept { return dx_; }
-    // For restoring a saved state (OneEuroFilterManagerAccess).
-    [[nodiscard]] BasicLowPassFilter<T>& signalFilter() noexcept { return x_; }
-    [[nodiscard]] BasicLowPassFilter<T>& derivativeFilter() noexcept { return dx_; }
 
   private:
     double freq_ = 0.0;
@@ -152,11 +154,5 @@ extern template class BasicOneEuroFilter<double>;
 extern template class BasicOneEuroFilter<DoublePair>;
 
 using OneEuroFilter = BasicOneEuroFilter<double>;
-
-// Two channels of a filter bank: the lanes share the clock and the parameters.
-class OneEuroFilterPair : public BasicOneEuroFilter<DoublePair> {
-  public:
-    using BasicOneEuroFilter<DoublePair>::BasicOneEuroFilter;
-};
 
 } // namespace pelto::detail

@@ -1,12 +1,13 @@
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
+#include "filters/FilterBankKernel.hpp"
 #include "filters/OneEuroFilter.hpp"
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -15,36 +16,23 @@ namespace pelto {
 
 namespace {
 
+using detail::OneEuroFilter;
+
 // Timestamps outside [-2^63, 2^63) (and NaN) cannot be truncated to int64.
 constexpr double TIMESTAMP_LOWER_BOUND = -0x1p63;
 constexpr double TIMESTAMP_UPPER_BOUND = 0x1p63;
 
-// A NaN: no interval between two int64 timestamps has these bits.
-constexpr std::uint64_t NO_INTERVAL = 0x7ff8'dead'0000'0000;
-
-using Pair = double __attribute__((vector_size(16)));
+// The channels' arrays: smoothed, raw, alpha, rate.
+constexpr std::size_t CHANNEL_ARRAYS = 4;
 
 double positiveOr(double value, double fallback) noexcept {
     return 0.0 >= value ? fallback : value;
 }
 
-// One sample through a filter pair after its clock has advanced with the bank's
-// lead: stores the first `lanes` results and answers whether they are finite.
-bool filterPair(detail::OneEuroFilterPair& filter, const detail::OneEuroFilterPair& lead,
-                detail::DoublePair values, double period, double derivativeAlpha, double* out,
-                std::size_t lanes) noexcept {
-    if (&filter != &lead) {
-        filter.followClock(lead);
-    }
-    const detail::DoublePair cutoff = filter.cutoff(values, derivativeAlpha);
-    const detail::DoublePair result =
-        filter.smooth(values, detail::OneEuroFilterPair::alphaFor(cutoff, period));
-    bool finite = true;
-    for (std::size_t lane = 0; lane < lanes; ++lane) {
-        out[lane] = result[lane];
-        finite &= std::isfinite(result[lane]);
-    }
-    return finite;
+// Channels rounded up to whole lane vectors.
+std::size_t lanesFor(std::size_t channels) noexcept {
+    return (channels + detail::LANES_PER_VECTOR - 1) / detail::LANES_PER_VECTOR *
+           detail::LANES_PER_VECTOR;
 }
 
 } // namespace
@@ -57,14 +45,14 @@ OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, doub
     , minCutOff_(positiveOr(minCutOff, DEFAULT_MIN_CUT_OFF))
     , beta_(beta)
     , dCutOff_(positiveOr(dCutOff, DEFAULT_D_CUT_OFF)) {
-    // The larger array first, so that a count too large to hold fails before
-    // anything has been written.
     const auto channels = static_cast<std::size_t>(count > 0 ? count : DEFAULT_COUNT);
-    filters_.assign(channels / 2 + channels % 2, freshFilter());
-    filteredValues_.assign(channels, 0.0);
-    restartClock();
-    // No interval has these bits: the first lookups miss.
-    memo_.intervalBits.fill(NO_INTERVAL);
+    if (channels > lanes_.max_size() / CHANNEL_ARRAYS - detail::LANES_PER_VECTOR) {
+        throw std::length_error("OneEuroFilterManager: " + std::to_string(channels) +
+                                " channels cannot be allocated");
+    }
+    lanes_.resize(CHANNEL_ARRAYS * lanesFor(channels));
+    channels_ = channels;
+    reset();
 }
 
 OneEuroFilterManager::OneEuroFilterManager(const OneEuroFilterManager& other) = default;
@@ -85,77 +73,85 @@ OneEuroFilterManager::~OneEuroFilterManager() = default;
 
 void OneEuroFilterManager::swap(OneEuroFilterManager& other) noexcept {
     using std::swap;
-    swap(filters_, other.filters_);
-    swap(filteredValues_, other.filteredValues_);
+    swap(lanes_, other.lanes_);
+    swap(channels_, other.channels_);
     swap(freq_, other.freq_);
     swap(minCutOff_, other.minCutOff_);
     swap(beta_, other.beta_);
     swap(dCutOff_, other.dCutOff_);
+    swap(lastTime_, other.lastTime_);
+    swap(started_, other.started_);
+    swap(derivativeAlpha_, other.derivativeAlpha_);
     swap(clock_, other.clock_);
-    swap(memo_, other.memo_);
+    swap(clocks_, other.clocks_);
 }
 
-bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double> val) noexcept {
-    const std::size_t channels = filteredValues_.size();
-    if (val.size() != channels || channels == 0) {
-        return false;
+// The clock after an interval, from the slot of its low bits when the slot holds
+// it, computed with the operations a single filter uses otherwise: either way
+// the same bits.
+inline const OneEuroFilterManager::Clock&
+OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) noexcept {
+    const double interval = OneEuroFilter::timestampDifference(timestamp, last);
+    const auto bits = std::bit_cast<std::uint64_t>(interval);
+    const std::uint64_t wrapped =
+        static_cast<std::uint64_t>(timestamp) - static_cast<std::uint64_t>(last);
+    ClockEntry& entry = clocks_[wrapped % CLOCK_SLOTS];
+    if (entry.intervalBits != bits) [[unlikely]] {
+        const detail::FilterTiming timing =
+            OneEuroFilter::timingAt(OneEuroFilter::frequencyFor(interval), dCutOff_);
+        entry = {bits, {timing.freq, timing.te, timing.derivativeAlpha}};
     }
+    return entry.clock;
+}
+
+template <bool Started>
+[[gnu::always_inline]] inline bool OneEuroFilterManager::smoothChannels(const double* val,
+                                                                        double* out) noexcept {
+    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
+    double* const arrays = lanes_.data();
+    const detail::ChannelArrays state{arrays, arrays + lanes, arrays + 2 * lanes,
+                                      arrays + 3 * lanes, lanes};
+    const detail::SharedStep step{clock_.freq, clock_.period, derivativeAlpha_, beta_, minCutOff_};
+    return detail::smoothChannels<Started>(step, val, channels_, state, out);
+}
+
+// One sample of channels_ values, after its length has been checked. An accepted
+// sample's results also go to `out` unless it is null.
+inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val,
+                                            double* out) noexcept {
     if (!(timestamp >= TIMESTAMP_LOWER_BOUND && timestamp < TIMESTAMP_UPPER_BOUND)) {
         return false;
     }
     const auto t = static_cast<std::int64_t>(timestamp);
 
     // Every filter of the bank sees the same timestamps, so the frequency estimate,
-    // the period and the derivative alpha are the same for all channels: compute
-    // them once, with the operations a single filter would use.
-    detail::OneEuroFilterPair& lead = filters_.front();
-    lead.advanceClock(t, [this](double interval) noexcept {
-        clock_ = clockForInterval(interval);
-        return clock_.freq;
-    });
-    const double period = clock_.period;
-    const double derivativeAlpha = clock_.derivativeAlpha;
-
-    // Channels run two at a time, one per lane of a filter pair: each lane gives
-    // what a filter of its own would. An odd last channel leaves a lane unused;
-    // it is fed zeros and its results are ignored.
-    bool finite = true;
-    const std::size_t pairs = channels / 2;
-    for (std::size_t p = 0; p < pairs; ++p) {
-        const std::size_t i = 2 * p;
-        finite &= filterPair(filters_[p], lead, detail::DoublePair{val[i], val[i + 1]}, period,
-                             derivativeAlpha, &filteredValues_[i], 2);
+    // the period and the derivative alpha are the same for all channels: they are
+    // kept once, as a single filter computes them.
+    if (t != OneEuroFilter::NO_TIMESTAMP && lastTime_ != OneEuroFilter::NO_TIMESTAMP) {
+        clock_ = clockBetween(t, lastTime_);
     }
-    if (channels % 2 != 0) {
-        const std::size_t i = channels - 1;
-        finite &= filterPair(filters_[pairs], lead, detail::DoublePair{val[i], 0.0}, period,
-                             derivativeAlpha, &filteredValues_[i], 1);
-    }
-    if (!finite) {
+    lastTime_ = t;
+    derivativeAlpha_ =
+        detail::LowPassFilter::acceptedAlpha(clock_.derivativeAlpha, derivativeAlpha_);
+    const bool finite = started_ ? smoothChannels<true>(val, out) : smoothChannels<false>(val, out);
+    started_ = true;
+    if (!finite) [[unlikely]] {
         reset();
         return false;
     }
     return true;
 }
 
-OneEuroFilterManager::Clock OneEuroFilterManager::clockForInterval(double interval) noexcept {
-    const auto key = std::bit_cast<std::uint64_t>(interval);
-    if (key != memo_.intervalBits[0] && key != memo_.intervalBits[1]) [[unlikely]] {
-        const detail::FilterTiming timing = detail::OneEuroFilterPair::timingAt(
-            detail::OneEuroFilterPair::frequencyFor(interval), dCutOff_);
-        memo_.intervalBits[memo_.next] = key;
-        memo_.clocks[memo_.next] = {timing.freq, timing.te, timing.derivativeAlpha};
-        memo_.next ^= 1U;
+bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double> val) noexcept {
+    if (val.size() != channels_ || channels_ == 0) {
+        return false;
     }
-    return memo_.clocks[key == memo_.intervalBits[1] ? 1 : 0];
-}
-
-detail::OneEuroFilterPair OneEuroFilterManager::freshFilter() const noexcept {
-    return {freq_, minCutOff_, beta_, dCutOff_};
+    return smoothRow(timestamp, val.data(), nullptr);
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
-    return filteredValues_;
+    const std::span<const double> values = filteredValues();
+    return {values.begin(), values.end()};
 }
 
 std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestamps,
@@ -163,7 +159,7 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
                                                 std::span<double> smoothed,
                                                 std::span<std::uint8_t> accepted) {
     const std::size_t rows = timestamps.size();
-    const std::size_t channels = filteredValues_.size();
+    const std::size_t channels = channels_;
     // rows * channels without overflow: a product that does not fit cannot match any span.
     const bool fits = channels == 0 || rows <= SIZE_MAX / channels;
     const std::size_t cells = fits ? rows * channels : 0;
@@ -178,10 +174,18 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
             " smoothed values and " + std::to_string(accepted.size()) + " flags");
     }
     std::size_t acceptedRows = 0;
+    if (channels == 0) {
+        std::fill(accepted.begin(), accepted.end(), std::uint8_t{0});
+        return 0;
+    }
+    const std::size_t rowBytes = channels * sizeof(double);
     for (std::size_t row = 0; row < rows; ++row) {
-        const bool ok = filterValues(timestamps[row], values.subspan(row * channels, channels));
-        std::copy(filteredValues_.begin(), filteredValues_.end(),
-                  smoothed.begin() + static_cast<std::ptrdiff_t>(row * channels));
+        double* const out = smoothed.data() + row * channels;
+        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out);
+        if (!ok) [[unlikely]] {
+            // Unchanged by a refused timestamp, or zeros after a reset.
+            std::memcpy(out, lanes_.data(), rowBytes);
+        }
         if (!accepted.empty()) {
             accepted[row] = ok ? 1 : 0;
         }
@@ -191,15 +195,18 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
 }
 
 void OneEuroFilterManager::reset() noexcept {
-    // Rebuilds in place: the same parameters give the same fresh filter for every
-    // channel, and the arrays keep their size, so nothing is allocated.
-    std::fill(filters_.begin(), filters_.end(), freshFilter());
-    std::fill(filteredValues_.begin(), filteredValues_.end(), 0.0);
-    restartClock();
-}
-
-void OneEuroFilterManager::restartClock() noexcept {
-    const detail::FilterTiming timing = filters_.front().timing();
+    // Back to the freshly built state in place, from a filter built with the
+    // bank's parameters: the arrays keep their size, so nothing is allocated. The
+    // clock slots stay: they depend on the derivative cutoff alone.
+    const OneEuroFilter fresh(freq_, minCutOff_, beta_, dCutOff_);
+    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
+    std::fill(lanes_.begin(), lanes_.end(), 0.0);
+    std::fill_n(lanes_.begin() + static_cast<std::ptrdiff_t>(2 * lanes),
+                static_cast<std::ptrdiff_t>(lanes), fresh.signalFilter().a());
+    derivativeAlpha_ = fresh.derivativeFilter().a();
+    lastTime_ = fresh.lasttime();
+    started_ = false;
+    const detail::FilterTiming timing = fresh.timing();
     clock_ = {timing.freq, timing.te, timing.derivativeAlpha};
 }
 

@@ -11,7 +11,6 @@
 namespace pelto {
 
 namespace detail {
-class OneEuroFilterPair;
 struct OneEuroFilterManagerAccess;
 } // namespace detail
 
@@ -71,7 +70,7 @@ class PELTO_EXPORT OneEuroFilterManager {
     /// them, without a copy. The view stays valid until the bank's next non-const
     /// call.
     [[nodiscard]] std::span<const double> filteredValues() const noexcept {
-        return filteredValues_;
+        return {lanes_.data(), channels_};
     }
 
     /// Smooths a block of samples in one call: `timestamps` holds one timestamp
@@ -96,35 +95,44 @@ class PELTO_EXPORT OneEuroFilterManager {
     friend struct detail::OneEuroFilterManagerAccess;
 
     // What every channel shares at a sample: the sampling frequency, its period
-    // and the derivative alpha. At a steady rate the integer-millisecond
-    // intervals alternate between two values, so the clocks of the two latest
-    // intervals are kept, saving the divisions that produce them.
+    // and the derivative alpha.
     struct Clock {
         double freq = 0.0;
         double period = 0.0;
         double derivativeAlpha = 0.0;
     };
-    struct ClockMemo {
-        std::array<std::uint64_t, 2> intervalBits{};
-        std::array<Clock, 2> clocks{};
-        std::size_t next = 0;
+    // The clock for an interval between timestamps, as the bits of the interval
+    // in milliseconds. A NaN's bits, which no interval has, mark an empty slot.
+    static constexpr std::uint64_t NO_INTERVAL = 0x7ff8'dead'0000'0000;
+    struct ClockEntry {
+        std::uint64_t intervalBits = NO_INTERVAL;
+        Clock clock;
     };
+    // Clocks of recent intervals, direct-mapped on the interval's low bits: a
+    // camera's intervals jitter around a few rates, and each takes a slot.
+    static constexpr std::size_t CLOCK_SLOTS = 64;
 
+    bool smoothRow(double timestamp, const double* val, double* out) noexcept;
+    template <bool Started> bool smoothChannels(const double* val, double* out) noexcept;
     void reset() noexcept;
-    void restartClock() noexcept;
-    [[nodiscard]] detail::OneEuroFilterPair freshFilter() const noexcept;
-    Clock clockForInterval(double interval) noexcept;
+    const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
 
-    // One filter per two channels; with an odd count, the last filter's second
-    // lane is unused.
-    std::vector<detail::OneEuroFilterPair> filters_;
-    std::vector<double> filteredValues_;
+    // The channels' state, structure of arrays: the filtered values, the last
+    // inputs, the signal alphas and the filtered rates of change, each array
+    // rounded up to whole lane vectors.
+    std::vector<double> lanes_;
+    std::size_t channels_ = 0;
     double freq_ = 0.0;
     double minCutOff_ = 0.0;
     double beta_ = 0.0;
     double dCutOff_ = 0.0;
-    Clock clock_; // at the current frequency
-    ClockMemo memo_;
+    // The state every channel's filter holds alike: fed the same timestamps,
+    // the filters keep the same clock, and their derivative filters the same alpha.
+    std::int64_t lastTime_ = -1;
+    bool started_ = false;
+    double derivativeAlpha_ = 0.0; // in force in the derivative filters
+    Clock clock_;                  // at the current frequency
+    std::array<ClockEntry, CLOCK_SLOTS> clocks_;
 };
 
 } // namespace pelto
