@@ -529,7 +529,9 @@ PELTO_EXPORT size_t pelto_get_framework_version(char* buffer, size_t capacity) P
 /* ---- Main queue -------------------------------------------------------------------------------
  * The library's asynchronous reports (on_initialized) wait on the process-wide main queue until
  * the host's main thread drains it: once per turn of its own loop, or whenever the wake-up hook
- * tells its event loop to. Thread-safe. */
+ * tells its event loop to. Thread-safe. The queue lives for the whole process: it may be used from
+ * static destructors and atexit handlers, and reports still queued at exit are neither run nor
+ * destroyed (their delegates' destroy callbacks are not called). */
 
 /// Runs, in posting order, the reports queued when the call began and returns how many ran. Call
 /// it from the main thread. Returns 0 if a task posted by C++ code threw: the exception is
@@ -540,6 +542,9 @@ PELTO_EXPORT size_t pelto_main_queue_drain(void) PELTO_NOEXCEPT;
 /// Installs `hook`, called with `user` on the posting thread each time a report is queued (so it
 /// must be safe on any thread; it should only wake the host's event loop), replacing the previous
 /// hook. NULL removes the hook. False, and the previous hook stays, when memory runs out.
+/// Returns only once no call of the previous hook is under way on another thread: after clearing
+/// or replacing it, the host may free the previous `user`. The hook must therefore not wait for a
+/// thread that replaces it. Called from inside the previous hook, it does not wait for that call.
 PELTO_EXPORT bool pelto_main_queue_set_wake_up_hook(void (*hook)(void* user),
                                                     void* user) PELTO_NOEXCEPT;
 

@@ -7,6 +7,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static int failures = 0;
@@ -323,13 +324,32 @@ static void testInitializationReport(void) {
     CHECK(probes[3].destroyed == 2);
 }
 
+/* A report left pending at exit: the library's state outlives every exit handler, and the library
+ * neither runs nor destroys the report on its own after main has returned. */
+static Probe pendingAtExit = {4, 0, 0};
+
+static void afterTheLibrarysExit(void) {
+    /* Registered before the library's first use, so it runs after the library's own exit work. */
+    const bool pending = pelto_main_queue_has_pending_tasks() && pendingAtExit.destroyed == 0;
+    const bool version = versionIs(PELTO_VERSION_STRING "-simulator");
+    const bool drained = pelto_main_queue_drain() == 1 && pendingAtExit.destroyed == 1;
+    if (!pending || !version || !drained) {
+        fprintf(stderr, "at exit: pending %d, version %d, drained %d\n", pending, version, drained);
+        _Exit(1);
+    }
+}
+
 int main(void) {
+    CHECK(atexit(afterTheLibrarysExit) == 0);
     testVersion();
     testEnumerations();
     testFilterBank();
     testValueObjects();
     testTrackerSlots();
     testInitializationReport();
+    pelto_delegate* lastDelegate = makeDelegate(&pendingAtExit, false);
+    CHECK(pelto_init_gaze_tracker(lastDelegate, NULL));
+    pelto_delegate_release(lastDelegate);
     fprintf(failures ? stderr : stdout, "%d check(s) failed\n", failures);
     return failures == 0 ? 0 : 1;
 }
