@@ -123,8 +123,8 @@
 // A C header, also read by C++: C's headers and typedefs are deliberate.
 // NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using)
 
-#include <pelto/Export.hpp>
-#include <pelto/Version.hpp>
+#include <pelto/export.h>
+#include <pelto/version.h>
 
 #include <stdbool.h>
 #include <stddef.h>
@@ -138,7 +138,7 @@ extern "C" {
 #endif
 
 /* ---- Version ---------------------------------------------------------------------------------
- * PELTO_VERSION_MAJOR, _MINOR, _PATCH, _STRING and _NUMBER (<pelto/Version.hpp>) name the headers
+ * PELTO_VERSION_MAJOR, _MINOR, _PATCH, _STRING and _NUMBER (<pelto/version.h>) name the headers
  * in use; the two functions below name the library actually loaded. */
 
 /// PELTO_VERSION_NUMBER of the loaded library (major * 10000 + minor * 100 + patch).
@@ -361,6 +361,10 @@ typedef struct pelto_delegate pelto_delegate;
 typedef struct pelto_gaze_tracker pelto_gaze_tracker;
 
 typedef struct pelto_delegate_callbacks {
+    /// sizeof(pelto_delegate_callbacks) as the host was compiled: set it before anything else.
+    /// Later versions add callbacks at the end only; the library reads no further than this size,
+    /// and a callback that lies beyond it counts as NULL.
+    size_t struct_size;
     /// Tracking has started.
     void (*on_started)(void* user);
     /// Tracking has stopped; `error` is a StatusError raw value.
@@ -389,11 +393,12 @@ typedef struct pelto_delegate_callbacks {
     void (*on_initialized)(void* user, pelto_gaze_tracker* tracker, int64_t error);
 } pelto_delegate_callbacks;
 
-/// A delegate calling `callbacks` (copied) with `user`. `destroy`, if not NULL, is called with
-/// `user` once, when the delegate dies: on the thread that drops the last reference, which may be
-/// inside pelto_delegate_release or, for a pending initialisation report, inside
-/// pelto_main_queue_drain. The delegate is unusable by then. Returns NULL, and calls nothing, when
-/// `callbacks` is NULL or memory runs out.
+/// A delegate calling `callbacks` (its first `struct_size` bytes copied) with `user`. `destroy`, if
+/// not NULL, is called with `user` once, when the delegate dies: on the thread that drops the last
+/// reference, which may be inside pelto_delegate_release or, for a pending initialisation report,
+/// inside pelto_main_queue_drain. The delegate is unusable by then. Returns NULL, and calls
+/// nothing, when `callbacks` is NULL, its `struct_size` is smaller than sizeof(size_t), or memory
+/// runs out.
 PELTO_EXPORT pelto_delegate* pelto_delegate_create(const pelto_delegate_callbacks* callbacks,
                                                    void* user,
                                                    void (*destroy)(void* user)) PELTO_NOEXCEPT;

@@ -6,6 +6,7 @@
 #include "TestingGazeTracker.h"
 
 #include <math.h>
+#include <stddef.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -57,14 +58,16 @@ static void onInitialized(void* user, pelto_gaze_tracker* tracker, int64_t error
 
 /* Implements the four slot interfaces with required operations, or else only the initialisation. */
 static pelto_delegate* makeDelegate(Probe* probe, bool slots) {
-    const pelto_delegate_callbacks forSlots = {.on_started = onStarted,
+    const pelto_delegate_callbacks forSlots = {.struct_size = sizeof(pelto_delegate_callbacks),
+                                               .on_started = onStarted,
                                                .on_stopped = onStopped,
                                                .on_gaze = onGaze,
                                                .on_calibration_next_point = onPoint,
                                                .on_calibration_progress = onProgress,
                                                .on_calibration_finished = onFinished,
                                                .on_image = onImage};
-    const pelto_delegate_callbacks forInit = {.on_initialized = onInitialized};
+    const pelto_delegate_callbacks forInit = {.struct_size = sizeof(pelto_delegate_callbacks),
+                                              .on_initialized = onInitialized};
     return pelto_delegate_create(slots ? &forSlots : &forInit, probe, onDestroy);
 }
 
@@ -290,6 +293,22 @@ static void testTrackerSlots(void) {
     CHECK(pelto_delegate_create(NULL, &probes[0], onDestroy) == NULL && probes[0].destroyed == 1);
 }
 
+/* A table of an older host, which ends before on_initialized (also in the middle of it): the
+ * library reads nothing past the table's size, so that callback counts as missing. */
+static void testOlderShorterTable(void) {
+    const size_t end = offsetof(pelto_delegate_callbacks, on_initialized);
+    const size_t sizes[] = {end, end + sizeof(void*) / 2};
+    for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+        const pelto_delegate_callbacks table = {.struct_size = sizes[i],
+                                                .on_initialized = onInitialized};
+        pelto_delegate* delegate = pelto_delegate_create(&table, NULL, NULL);
+        CHECK(delegate != NULL && !pelto_init_gaze_tracker(delegate, NULL));
+        pelto_delegate_release(delegate);
+    }
+    const pelto_delegate_callbacks unsized = {.on_initialized = onInitialized};
+    CHECK(pelto_delegate_create(&unsized, NULL, NULL) == NULL);
+}
+
 static void countWake(void* user) {
     ++*(int*)user;
 }
@@ -347,6 +366,7 @@ int main(void) {
     testValueObjects();
     testTrackerSlots();
     testInitializationReport();
+    testOlderShorterTable();
     pelto_delegate* lastDelegate = makeDelegate(&pendingAtExit, false);
     CHECK(pelto_init_gaze_tracker(lastDelegate, NULL));
     pelto_delegate_release(lastDelegate);
