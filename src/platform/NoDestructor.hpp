@@ -22,7 +22,8 @@ template <class T> class NoDestructor {
     NoDestructor(NoDestructor&&) = delete;
     NoDestructor& operator=(NoDestructor&&) = delete;
 
-    T& get() noexcept { return value_; }
+    // The union's only member, alive from construction on.
+    T& get() noexcept { return value_; } // NOLINT(cppcoreguidelines-pro-type-union-access)
 
   private:
     union {
