@@ -1,6 +1,7 @@
 include(GNUInstallDirs)
 
-# Developer targets only when Pelto is the top-level project.
+# Developer targets and install rules only when Pelto is the top-level project: as a subproject
+# (add_subdirectory, FetchContent) it builds the library alone unless asked for more.
 option(PELTO_BUILD_TESTS "Build the unit tests" ${PROJECT_IS_TOP_LEVEL})
 option(PELTO_BUILD_BENCHMARKS "Build the benchmarks" ${PROJECT_IS_TOP_LEVEL})
 option(PELTO_BUILD_EXAMPLES "Build the demo and examples" ${PROJECT_IS_TOP_LEVEL})
@@ -12,7 +13,8 @@ if(CMAKE_CXX_FLAGS MATCHES "-fsanitize")
   set(pelto_python_default OFF)
 endif()
 option(PELTO_PYTHON "Build the Python package (needs NumPy and pybind11)" ${pelto_python_default})
-option(PELTO_INSTALL "Generate the install rules" ON)
+option(PELTO_INSTALL "Generate the install rules" ${PROJECT_IS_TOP_LEVEL})
+option(PELTO_WITH_JSON "Offer pelto::json when nlohmann/json is found" ON)
 option(PELTO_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
 option(BUILD_SHARED_LIBS "Build pelto as a shared library" OFF)
 

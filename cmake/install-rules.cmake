@@ -40,6 +40,24 @@ install(
   DESTINATION "${PELTO_INSTALL_CMAKEDIR}"
   COMPONENT pelto_Development)
 
+# pkg-config: pelto.pc, relocatable (paths relative to the file itself). C++ hosts add
+# -std=c++20. A static library needs the C++ runtime on the link line of a C host, and the
+# export macros defined away, so the static installation's file says so.
+file(RELATIVE_PATH PELTO_PC_PREFIX_FROM_PCDIR "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+     "/prefix")
+if(BUILD_SHARED_LIBS)
+  set(PELTO_PC_CFLAGS "")
+  set(PELTO_PC_LIBS "")
+else()
+  set(PELTO_PC_CFLAGS " -DPELTO_STATIC_DEFINE")
+  set(PELTO_PC_LIBS " -lstdc++ -lm")
+endif()
+configure_file(cmake/pelto.pc.in "${PROJECT_BINARY_DIR}/pelto.pc" @ONLY)
+install(
+  FILES "${PROJECT_BINARY_DIR}/pelto.pc"
+  DESTINATION "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+  COMPONENT pelto_Development)
+
 # The optional JSON integration has an export set of its own, so that the core
 # package stays usable without nlohmann/json.
 if(TARGET pelto_json)

@@ -201,6 +201,7 @@ struct Probe {
 
 pelto_delegate* makeDelegate(Probe& probe) {
     pelto_delegate_callbacks callbacks{};
+    callbacks.struct_size = sizeof callbacks;
     callbacks.on_initialized = [](void* user, pelto_gaze_tracker* tracker, std::int64_t error) {
         PELTO_FUZZ_CHECK(tracker == nullptr &&
                          error == PELTO_INITIALIZATION_ERROR_ERROR_NO_GAZE_ENGINE);

@@ -7,8 +7,8 @@
 #   pelto_fuzz_target(<Name> [REQUIRES <target>...] [LIBS <target>...] [SOURCES <file>...])
 #
 # REQUIRES: skip the target unless these targets exist; LIBS: linked besides pelto_objects;
-# SOURCES: further sources, relative to fuzz/. A new input surface (such as the C interface) adds
-# one line here, its source and a seed corpus.
+# SOURCES: further sources, relative to fuzz/. A new input surface adds one line here, its source
+# and a seed corpus.
 
 pelto_fuzz_target(FilterBankFuzzer)
 pelto_fuzz_target(EnumerationsFuzzer)

@@ -71,6 +71,32 @@ TEST(ConcurrencyTest, InitialisingFromManyThreadsWhileTheMainThreadDrains) {
     EXPECT_TRUE(std::ranges::all_of(watches, [](const auto& watch) { return watch.expired(); }));
 }
 
+// Once clearing or replacing the hook has returned, no call of the old one is under way: the host
+// may free what it used at once.
+TEST(ConcurrencyTest, HookDataFreedRightAfterClearingTheHook) {
+    std::atomic<bool> stop{false};
+    std::jthread poster([&stop] {
+        while (!stop.load()) {
+            MainQueue::post([] {});
+        }
+    });
+    for (int round = 0; round < 300; ++round) {
+        auto* data = new int(round); // NOLINT(cppcoreguidelines-owning-memory): freed by hand
+        MainQueue::setWakeUpHook([data] { EXPECT_GE(*data, 0); });
+        std::this_thread::yield();
+        if (round % 2 == 0) {
+            MainQueue::setWakeUpHook({});
+        } else {
+            MainQueue::setWakeUpHook([] {});
+        }
+        delete data; // NOLINT(cppcoreguidelines-owning-memory)
+    }
+    stop.store(true);
+    poster.join();
+    MainQueue::setWakeUpHook({});
+    MainQueue::drain();
+}
+
 TEST(ConcurrencyTest, ReadingASlotWhileItsLastOwnerDropsTheDelegate) {
     const auto tracker = detail::GazeTrackerAccess::makeTracker();
     const GazeInfo sample(0.0, 0.0, 0.0, TrackingState::SUCCESS, EyeMovementState::FIXATION,

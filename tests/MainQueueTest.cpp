@@ -1,14 +1,37 @@
+#include <pelto/Version.hpp>
 #include <pelto/platform/MainQueue.hpp>
+#include <pelto/tracker/GazeTracker.hpp>
 
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
 namespace pelto {
 namespace {
+
+// A host global built before the library's first use, hence destroyed after the library's own
+// exit work: the queue and the version must still answer from its destructor.
+struct UsesTheLibraryAtExit {
+    UsesTheLibraryAtExit() = default;
+    UsesTheLibraryAtExit(const UsesTheLibraryAtExit&) = delete;
+    UsesTheLibraryAtExit& operator=(const UsesTheLibraryAtExit&) = delete;
+    UsesTheLibraryAtExit(UsesTheLibraryAtExit&&) = delete;
+    UsesTheLibraryAtExit& operator=(UsesTheLibraryAtExit&&) = delete;
+    ~UsesTheLibraryAtExit() {
+        MainQueue::post([] {});
+        if (MainQueue::drain() != 1 || GazeTracker::getFrameworkVersion() != PELTO_VERSION_STRING
+                                           "-simulator") {
+            std::fputs("the library did not answer at exit\n", stderr);
+            std::_Exit(1);
+        }
+    }
+};
+const UsesTheLibraryAtExit usesTheLibraryAtExit;
 
 class MainQueueTest : public ::testing::Test {
   protected:
@@ -87,6 +110,34 @@ TEST_F(MainQueueTest, ThrowingTaskLosesAndReordersNothing) {
         EXPECT_EQ(ran_, (std::vector<int>{0, 1, 2, 3, 4}));
         MainQueue::setWakeUpHook({});
     }
+}
+
+// A hook replaced from inside its own call does not wait for itself, and lives until that call
+// ends. A throwing hook leaves `post`, but not `initGazeTracker`: both reports stay queued.
+TEST_F(MainQueueTest, HookReplacedFromItselfAndThrowingHook) {
+    auto alive = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = alive;
+    MainQueue::setWakeUpHook([this, held = std::move(alive), watch] {
+        MainQueue::setWakeUpHook({});
+        ran_.push_back(watch.expired() ? -1 : *held);
+    });
+    MainQueue::post(record(1));
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(ran_, (std::vector<int>{0}));
+
+    MainQueue::setWakeUpHook([] { throw std::runtime_error("hook failed"); });
+    EXPECT_THROW(MainQueue::post(record(2)), std::runtime_error);
+    struct Receiver final : InitializationDelegate {
+        void onInitialized(std::shared_ptr<GazeTracker>, InitializationError) override {
+            ++reports;
+        }
+        int reports = 0;
+    };
+    const auto receiver = std::make_shared<Receiver>();
+    EXPECT_NO_THROW(GazeTracker::initGazeTracker(receiver, nullptr));
+    EXPECT_EQ(MainQueue::drain(), 3U);
+    EXPECT_EQ(ran_, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(receiver->reports, 1);
 }
 
 } // namespace

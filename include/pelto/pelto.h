@@ -128,8 +128,8 @@
 // A C header, also read by C++: C's headers and typedefs are deliberate.
 // NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using)
 
-#include <pelto/Export.hpp>
-#include <pelto/Version.hpp>
+#include <pelto/export.h>
+#include <pelto/version.h>
 
 #include <stdbool.h>
 #include <stddef.h>
@@ -143,7 +143,7 @@ extern "C" {
 #endif
 
 /* ---- Version ---------------------------------------------------------------------------------
- * PELTO_VERSION_MAJOR, _MINOR, _PATCH, _STRING and _NUMBER (<pelto/Version.hpp>) name the headers
+ * PELTO_VERSION_MAJOR, _MINOR, _PATCH, _STRING and _NUMBER (<pelto/version.h>) name the headers
  * in use; the two functions below name the library actually loaded. */
 
 /// PELTO_VERSION_NUMBER of the loaded library (major * 10000 + minor * 100 + patch).
@@ -366,6 +366,10 @@ typedef struct pelto_delegate pelto_delegate;
 typedef struct pelto_gaze_tracker pelto_gaze_tracker;
 
 typedef struct pelto_delegate_callbacks {
+    /// sizeof(pelto_delegate_callbacks) as the host was compiled: set it before anything else.
+    /// Later versions add callbacks at the end only; the library reads no further than this size,
+    /// and a callback that lies beyond it counts as NULL.
+    size_t struct_size;
     /// Tracking has started.
     void (*on_started)(void* user);
     /// Tracking has stopped; `error` is a StatusError raw value.
@@ -394,11 +398,12 @@ typedef struct pelto_delegate_callbacks {
     void (*on_initialized)(void* user, pelto_gaze_tracker* tracker, int64_t error);
 } pelto_delegate_callbacks;
 
-/// A delegate calling `callbacks` (copied) with `user`. `destroy`, if not NULL, is called with
-/// `user` once, when the delegate dies: on the thread that drops the last reference, which may be
-/// inside pelto_delegate_release or, for a pending initialisation report, inside
-/// pelto_main_queue_drain. The delegate is unusable by then. Returns NULL, and calls nothing, when
-/// `callbacks` is NULL or memory runs out.
+/// A delegate calling `callbacks` (its first `struct_size` bytes copied) with `user`. `destroy`, if
+/// not NULL, is called with `user` once, when the delegate dies: on the thread that drops the last
+/// reference, which may be inside pelto_delegate_release or, for a pending initialisation report,
+/// inside pelto_main_queue_drain. The delegate is unusable by then. Returns NULL, and calls
+/// nothing, when `callbacks` is NULL, its `struct_size` is smaller than sizeof(size_t), or memory
+/// runs out.
 PELTO_EXPORT pelto_delegate* pelto_delegate_create(const pelto_delegate_callbacks* callbacks,
                                                    void* user,
                                                    void (*destroy)(void* user)) PELTO_NOEXCEPT;
@@ -534,7 +539,9 @@ PELTO_EXPORT size_t pelto_get_framework_version(char* buffer, size_t capacity) P
 /* ---- Main queue -------------------------------------------------------------------------------
  * The library's asynchronous reports (on_initialized) wait on the process-wide main queue until
  * the host's main thread drains it: once per turn of its own loop, or whenever the wake-up hook
- * tells its event loop to. Thread-safe. */
+ * tells its event loop to. Thread-safe. The queue lives for the whole process: it may be used from
+ * static destructors and atexit handlers, and reports still queued at exit are neither run nor
+ * destroyed (their delegates' destroy callbacks are not called). */
 
 /// Runs, in posting order, the reports queued when the call began and returns how many ran. Call
 /// it from the main thread. Returns 0 if a task posted by C++ code threw: the exception is
@@ -545,6 +552,9 @@ PELTO_EXPORT size_t pelto_main_queue_drain(void) PELTO_NOEXCEPT;
 /// Installs `hook`, called with `user` on the posting thread each time a report is queued (so it
 /// must be safe on any thread; it should only wake the host's event loop), replacing the previous
 /// hook. NULL removes the hook. False, and the previous hook stays, when memory runs out.
+/// Returns only once no call of the previous hook is under way on another thread: after clearing
+/// or replacing it, the host may free the previous `user`. The hook must therefore not wait for a
+/// thread that replaces it. Called from inside the previous hook, it does not wait for that call.
 PELTO_EXPORT bool pelto_main_queue_set_wake_up_hook(void (*hook)(void* user),
                                                     void* user) PELTO_NOEXCEPT;
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -561,11 +562,18 @@ void pelto_user_status_option_use_all(pelto_user_status_option* option) noexcept
 
 pelto_delegate* pelto_delegate_create(const pelto_delegate_callbacks* callbacks, void* user,
                                       void (*destroy)(void* user)) noexcept {
-    if (callbacks == nullptr) {
+    if (callbacks == nullptr || callbacks->struct_size < sizeof(std::size_t)) {
         return nullptr;
     }
+    // The host's table may be shorter (an older host) or longer (a newer one) than this
+    // library's: only whole callbacks within both sizes are read; the others stay NULL.
+    constexpr std::size_t head = offsetof(pelto_delegate_callbacks, on_started);
+    constexpr std::size_t slot = sizeof(pelto_delegate_callbacks::on_started);
+    const std::size_t known = std::min(callbacks->struct_size, sizeof(pelto_delegate_callbacks));
+    pelto_delegate_callbacks table{};
+    std::memcpy(&table, callbacks, known < head ? known : known - (known - head) % slot);
     try {
-        auto delegate = std::make_shared<pelto_delegate>(*callbacks, user, destroy);
+        auto delegate = std::make_shared<pelto_delegate>(table, user, destroy);
         delegate->retainForHost();
         return delegate.get();
     } catch (...) {

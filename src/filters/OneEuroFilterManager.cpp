@@ -65,7 +65,8 @@ OneEuroFilterManager::OneEuroFilterManager(OneEuroFilterManager&& other) noexcep
 OneEuroFilterManager& OneEuroFilterManager::operator=(const OneEuroFilterManager& other) = default;
 
 OneEuroFilterManager& OneEuroFilterManager::operator=(OneEuroFilterManager&& other) noexcept {
-    OneEuroFilterManager(std::move(other)).swap(*this);
+    OneEuroFilterManager moved(std::move(other));
+    moved.swap(*this);
     return *this;
 }
 

@@ -2,6 +2,8 @@
 
 #include <pelto/Version.hpp>
 
+#include "platform/NoDestructor.hpp"
+
 #include <mutex>
 #include <utility>
 
@@ -25,9 +27,10 @@ struct RegistryState {
     BundleMap bundles = defaultBundles();
 };
 
+// Never destroyed: host code may read the version from its own static destructors.
 RegistryState& state() {
-    static RegistryState registry;
-    return registry;
+    static detail::NoDestructor<RegistryState> registry;
+    return registry.get();
 }
 
 } // namespace

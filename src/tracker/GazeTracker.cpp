@@ -1,14 +1,17 @@
 #include <pelto/tracker/GazeTracker.hpp>
 
 #include <pelto/platform/BundleRegistry.hpp>
-#include <pelto/platform/MainQueue.hpp>
 
+#include "platform/MainQueueInternal.hpp"
 #include "tracker/InternalSetting.hpp"
 
 #include <any>
+#include <functional>
 #include <optional>
+#include <semaphore>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace pelto {
 namespace {
@@ -32,23 +35,47 @@ std::optional<std::string> textOf(const std::any& value) {
 
 } // namespace
 
-GazeTracker::GazeTracker(ConstructionKey /*key*/)
-    : settings_(std::make_unique<detail::InternalSetting>())
-    , caliSemaphore_(std::make_unique<std::counting_semaphore<>>(1))
-    , userStatusValue_(3, false) {}
+// A tracker's fields, in declaration order.
+struct detail::GazeTrackerState {
+    // State for a gaze engine; this build only creates and releases it.
+    [[maybe_unused]] bool debugMode = false;
+    [[maybe_unused]] bool tracking = false;
+    [[maybe_unused]] Rect lastRect;
+    std::unique_ptr<InternalSetting> settings = std::make_unique<InternalSetting>();
+    std::weak_ptr<StatusDelegate> statusDelegate;
+    std::weak_ptr<GazeDelegate> gazeDelegate;
+    std::weak_ptr<CalibrationDelegate> calibrationDelegate;
+    std::weak_ptr<ImageDelegate> imageDelegate;
+    std::weak_ptr<UserStatusDelegate> userStatusDelegate;
+    std::unique_ptr<std::counting_semaphore<>> caliSemaphore =
+        std::make_unique<std::counting_semaphore<>>(1);
+    std::function<void(const RotationNotification&)> didRotate;
+    std::vector<bool> userStatusValue = std::vector<bool>(3, false);
 
-GazeTracker::~GazeTracker() {
-    // Members go in declaration order, not the reverse that C++ would use.
-    settings_.reset();
-    statusDelegate_.reset();
-    gazeDelegate_.reset();
-    calibrationDelegate_.reset();
-    imageDelegate_.reset();
-    userStatusDelegate_.reset();
-    caliSemaphore_.reset();
-    didRotate_ = nullptr;
-    userStatusValue_.clear();
-}
+    GazeTrackerState() = default;
+    GazeTrackerState(const GazeTrackerState&) = delete;
+    GazeTrackerState& operator=(const GazeTrackerState&) = delete;
+    GazeTrackerState(GazeTrackerState&&) = delete;
+    GazeTrackerState& operator=(GazeTrackerState&&) = delete;
+
+    ~GazeTrackerState() {
+        // Members go in declaration order, not the reverse that C++ would use.
+        settings.reset();
+        statusDelegate.reset();
+        gazeDelegate.reset();
+        calibrationDelegate.reset();
+        imageDelegate.reset();
+        userStatusDelegate.reset();
+        caliSemaphore.reset();
+        didRotate = nullptr;
+        userStatusValue.clear();
+    }
+};
+
+GazeTracker::GazeTracker(ConstructionKey /*key*/)
+    : state_(std::make_unique<detail::GazeTrackerState>()) {}
+
+GazeTracker::~GazeTracker() = default;
 
 // The option is taken by value, as an engine that keeps it would; this build ignores it.
 // NOLINTBEGIN(performance-unnecessary-value-param)
@@ -57,7 +84,8 @@ void GazeTracker::initGazeTracker(std::shared_ptr<InitializationDelegate> delega
     if (!delegate) {
         return;
     }
-    MainQueue::post([delegate = std::move(delegate)]() mutable {
+    // A throwing wake-up hook is contained: initialisation reports through its delegate only.
+    detail::postContainingHook([delegate = std::move(delegate)]() mutable {
         // Moved out so that the delegate is released as soon as the report has run, even if
         // onInitialized throws, whatever the queue then does with this task.
         const auto receiver = std::move(delegate);
@@ -90,45 +118,45 @@ std::string GazeTracker::getFrameworkVersion() {
 }
 
 std::shared_ptr<StatusDelegate> GazeTracker::statusDelegate() const noexcept {
-    return statusDelegate_.lock();
+    return state_->statusDelegate.lock();
 }
 
 void GazeTracker::setStatusDelegate(const std::shared_ptr<StatusDelegate>& delegate) noexcept {
-    statusDelegate_ = delegate;
+    state_->statusDelegate = delegate;
 }
 
 std::shared_ptr<GazeDelegate> GazeTracker::gazeDelegate() const noexcept {
-    return gazeDelegate_.lock();
+    return state_->gazeDelegate.lock();
 }
 
 void GazeTracker::setGazeDelegate(const std::shared_ptr<GazeDelegate>& delegate) noexcept {
-    gazeDelegate_ = delegate;
+    state_->gazeDelegate = delegate;
 }
 
 std::shared_ptr<CalibrationDelegate> GazeTracker::calibrationDelegate() const noexcept {
-    return calibrationDelegate_.lock();
+    return state_->calibrationDelegate.lock();
 }
 
 void GazeTracker::setCalibrationDelegate(
     const std::shared_ptr<CalibrationDelegate>& delegate) noexcept {
-    calibrationDelegate_ = delegate;
+    state_->calibrationDelegate = delegate;
 }
 
 std::shared_ptr<ImageDelegate> GazeTracker::imageDelegate() const noexcept {
-    return imageDelegate_.lock();
+    return state_->imageDelegate.lock();
 }
 
 void GazeTracker::setImageDelegate(const std::shared_ptr<ImageDelegate>& delegate) noexcept {
-    imageDelegate_ = delegate;
+    state_->imageDelegate = delegate;
 }
 
 std::shared_ptr<UserStatusDelegate> GazeTracker::userStatusDelegate() const noexcept {
-    return userStatusDelegate_.lock();
+    return state_->userStatusDelegate.lock();
 }
 
 void GazeTracker::setUserStatusDelegate(
     const std::shared_ptr<UserStatusDelegate>& delegate) noexcept {
-    userStatusDelegate_ = delegate;
+    state_->userStatusDelegate = delegate;
 }
 
 void GazeTracker::startTracking() noexcept {}

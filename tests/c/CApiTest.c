@@ -6,7 +6,9 @@
 #include "TestingGazeTracker.h"
 
 #include <math.h>
+#include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 static int failures = 0;
@@ -56,14 +58,16 @@ static void onInitialized(void* user, pelto_gaze_tracker* tracker, int64_t error
 
 /* Implements the four slot interfaces with required operations, or else only the initialisation. */
 static pelto_delegate* makeDelegate(Probe* probe, bool slots) {
-    const pelto_delegate_callbacks forSlots = {.on_started = onStarted,
+    const pelto_delegate_callbacks forSlots = {.struct_size = sizeof(pelto_delegate_callbacks),
+                                               .on_started = onStarted,
                                                .on_stopped = onStopped,
                                                .on_gaze = onGaze,
                                                .on_calibration_next_point = onPoint,
                                                .on_calibration_progress = onProgress,
                                                .on_calibration_finished = onFinished,
                                                .on_image = onImage};
-    const pelto_delegate_callbacks forInit = {.on_initialized = onInitialized};
+    const pelto_delegate_callbacks forInit = {.struct_size = sizeof(pelto_delegate_callbacks),
+                                              .on_initialized = onInitialized};
     return pelto_delegate_create(slots ? &forSlots : &forInit, probe, onDestroy);
 }
 
@@ -289,6 +293,22 @@ static void testTrackerSlots(void) {
     CHECK(pelto_delegate_create(NULL, &probes[0], onDestroy) == NULL && probes[0].destroyed == 1);
 }
 
+/* A table of an older host, which ends before on_initialized (also in the middle of it): the
+ * library reads nothing past the table's size, so that callback counts as missing. */
+static void testOlderShorterTable(void) {
+    const size_t end = offsetof(pelto_delegate_callbacks, on_initialized);
+    const size_t sizes[] = {end, end + sizeof(void*) / 2};
+    for (size_t i = 0; i < sizeof sizes / sizeof sizes[0]; ++i) {
+        const pelto_delegate_callbacks table = {.struct_size = sizes[i],
+                                                .on_initialized = onInitialized};
+        pelto_delegate* delegate = pelto_delegate_create(&table, NULL, NULL);
+        CHECK(delegate != NULL && !pelto_init_gaze_tracker(delegate, NULL));
+        pelto_delegate_release(delegate);
+    }
+    const pelto_delegate_callbacks unsized = {.on_initialized = onInitialized};
+    CHECK(pelto_delegate_create(&unsized, NULL, NULL) == NULL);
+}
+
 static void countWake(void* user) {
     ++*(int*)user;
 }
@@ -391,7 +411,23 @@ static void testTuning(void) {
     CHECK(result.status == -1);
 }
 
+/* A report left pending at exit: the library's state outlives every exit handler, and the library
+ * neither runs nor destroys the report on its own after main has returned. */
+static Probe pendingAtExit = {4, 0, 0};
+
+static void afterTheLibrarysExit(void) {
+    /* Registered before the library's first use, so it runs after the library's own exit work. */
+    const bool pending = pelto_main_queue_has_pending_tasks() && pendingAtExit.destroyed == 0;
+    const bool version = versionIs(PELTO_VERSION_STRING "-simulator");
+    const bool drained = pelto_main_queue_drain() == 1 && pendingAtExit.destroyed == 1;
+    if (!pending || !version || !drained) {
+        fprintf(stderr, "at exit: pending %d, version %d, drained %d\n", pending, version, drained);
+        _Exit(1);
+    }
+}
+
 int main(void) {
+    CHECK(atexit(afterTheLibrarysExit) == 0);
     testVersion();
     testEnumerations();
     testFilterBank();
@@ -399,6 +435,10 @@ int main(void) {
     testValueObjects();
     testTrackerSlots();
     testInitializationReport();
+    testOlderShorterTable();
+    pelto_delegate* lastDelegate = makeDelegate(&pendingAtExit, false);
+    CHECK(pelto_init_gaze_tracker(lastDelegate, NULL));
+    pelto_delegate_release(lastDelegate);
     fprintf(failures ? stderr : stdout, "%d check(s) failed\n", failures);
     return failures == 0 ? 0 : 1;
 }

@@ -40,6 +40,14 @@ int main() {
               std::string(PELTO_VERSION_STRING) + "-simulator",
           "framework version");
 
+    // Text stored by the host, read by the library: std::any crosses the library's boundary.
+    pelto::BundleRegistry::registerBundle(
+        {std::string(pelto::BundleRegistry::LIBRARY_BUNDLE_IDENTIFIER),
+         pelto::InfoDictionary{
+             {std::string(pelto::BundleRegistry::SHORT_VERSION_KEY), std::string("7.7")}}});
+    check(pelto::GazeTracker::getFrameworkVersion() == "7.7-simulator", "host's version text");
+    pelto::BundleRegistry::restoreDefaults();
+
     auto receiver = std::make_shared<Receiver>();
     pelto::GazeTracker::initGazeTracker(receiver, std::make_shared<pelto::UserStatusOption>());
     check(receiver->reports == 0, "report ran inside initGazeTracker");

@@ -36,7 +36,7 @@ ON_DESTROY = ctypes.CFUNCTYPE(None, VOID_P)
 
 
 class Callbacks(ctypes.Structure):
-    _fields_ = [(name, VOID_P) for name in (  # left out: NULL
+    _fields_ = [("struct_size", ctypes.c_size_t)] + [(name, VOID_P) for name in (  # left out: NULL
         "on_started", "on_stopped", "on_gaze", "on_calibration_next_point",
         "on_calibration_progress", "on_calibration_finished", "on_image", "on_attension",
         "on_blink", "on_drowsiness")] + [("on_initialized", ON_INITIALIZED)]
@@ -51,7 +51,7 @@ lib.pelto_delegate_release.argtypes = [VOID_P]
 lib.pelto_init_gaze_tracker.restype = ctypes.c_bool
 lib.pelto_init_gaze_tracker.argtypes = [VOID_P, VOID_P]
 
-callbacks = Callbacks(on_initialized=on_initialized)
+callbacks = Callbacks(struct_size=ctypes.sizeof(Callbacks), on_initialized=on_initialized)
 delegate = lib.pelto_delegate_create(ctypes.byref(callbacks), 42, on_destroy)
 assert lib.pelto_init_gaze_tracker(delegate, None)
 lib.pelto_delegate_release(delegate)

@@ -112,10 +112,12 @@ class PELTO_EXPORT OneEuroFilterManager {
     // camera's intervals jitter around a few rates, and each takes a slot.
     static constexpr std::size_t CLOCK_SLOTS = 64;
 
-    bool smoothRow(double timestamp, const double* val, double* out) noexcept;
-    template <bool Started> bool smoothChannels(const double* val, double* out) noexcept;
-    void reset() noexcept;
-    const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
+    // Private operations are never exported: they are no part of the interface.
+    PELTO_NO_EXPORT bool smoothRow(double timestamp, const double* val, double* out) noexcept;
+    template <bool Started>
+    PELTO_NO_EXPORT bool smoothChannels(const double* val, double* out) noexcept;
+    PELTO_NO_EXPORT void reset() noexcept;
+    PELTO_NO_EXPORT const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
 
     // The channels' state, structure of arrays: the filtered values, the last
     // inputs, the signal alphas and the filtered rates of change, each array

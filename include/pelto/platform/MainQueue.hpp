@@ -31,7 +31,8 @@ namespace pelto {
 /// ```
 /// (with GLib: `g_idle_add`; with SDL: `SDL_PushEvent` of a user event whose handler drains).
 ///
-/// All members are thread-safe.
+/// All members are thread-safe. The queue lives for the whole process: it may be used from static
+/// destructors, and tasks still queued at exit are neither run nor destroyed.
 class PELTO_EXPORT MainQueue {
   public:
     MainQueue() = delete;
@@ -39,7 +40,9 @@ class PELTO_EXPORT MainQueue {
     /// Queues `task` behind every task posted before it, then calls the wake-up hook (if one is
     /// installed) on the calling thread. Never runs the task itself, even on the main thread.
     /// Any thread. An empty `task` is ignored: nothing is queued and the hook is not called.
-    /// If the hook throws, the exception leaves `post` and the task stays queued.
+    /// If the hook throws, the exception leaves `post` and the task stays queued. (The library's
+    /// own reports, such as `GazeTracker::initGazeTracker`'s, swallow it instead: they stay
+    /// queued all the same.)
     static void post(std::function<void()> task);
 
     /// Runs, in posting order, the tasks that were queued when this call began; a task posted
@@ -59,6 +62,12 @@ class PELTO_EXPORT MainQueue {
     /// Installs the function that `post` calls after queuing a task, replacing the previous one;
     /// an empty `hook` removes it. The hook runs on the posting thread, so it must be safe to call
     /// from any thread; it should only signal the host's event loop, which then calls `drain`.
+    ///
+    /// Returns only once no call of the previous hook is under way on another thread, and
+    /// destroys it before returning: after clearing or replacing a hook, the host may free what
+    /// the hook used. A hook may therefore not wait for a thread that replaces it. Called from
+    /// inside the previous hook, it does not wait for that call, which destroys the hook when
+    /// it ends.
     static void setWakeUpHook(std::function<void()> hook);
 
     /// Whether some task is waiting to run. Any thread.

@@ -8,18 +8,15 @@
 #include <pelto/types/UserStatusOption.hpp>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <semaphore>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace pelto {
 
 namespace detail {
-class InternalSetting;
 struct GazeTrackerAccess;
+struct GazeTrackerState;
 } // namespace detail
 
 /// The object through which a host drives gaze tracking, and the library's entry points.
@@ -58,6 +55,8 @@ class PELTO_EXPORT GazeTracker {
     /// it; reports arrive in call order. An empty `delegate` is ignored: nothing is posted.
     /// `option` selects the user-status features; this build does not read it. Any thread.
     /// This build always reports no tracker and `InitializationError::ERROR_NO_GAZE_ENGINE`.
+    /// Raises nothing, a throwing wake-up hook included (the report stays queued), except
+    /// `std::bad_alloc` when memory runs out, and then nothing was queued.
     static void initGazeTracker(std::shared_ptr<InitializationDelegate> delegate,
                                 std::shared_ptr<UserStatusOption> option);
 
@@ -135,19 +134,9 @@ class PELTO_EXPORT GazeTracker {
     [[nodiscard]] virtual double getAttentionScore() const noexcept;
 
   private:
-    // State for a gaze engine; this build only creates and releases it.
-    [[maybe_unused]] bool debugMode_ = false;
-    [[maybe_unused]] bool tracking_ = false;
-    [[maybe_unused]] Rect lastRect_;
-    std::unique_ptr<detail::InternalSetting> settings_;
-    std::weak_ptr<StatusDelegate> statusDelegate_;
-    std::weak_ptr<GazeDelegate> gazeDelegate_;
-    std::weak_ptr<CalibrationDelegate> calibrationDelegate_;
-    std::weak_ptr<ImageDelegate> imageDelegate_;
-    std::weak_ptr<UserStatusDelegate> userStatusDelegate_;
-    std::unique_ptr<std::counting_semaphore<>> caliSemaphore_;
-    std::function<void(const RotationNotification&)> didRotate_;
-    std::vector<bool> userStatusValue_;
+    // The delegate slots and the engine's private state, kept in the library so that they can
+    // change without changing this class's layout.
+    std::unique_ptr<detail::GazeTrackerState> state_;
 };
 
 } // namespace pelto

@@ -14,9 +14,8 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <optional>
-#include <ostream>
+#include <iosfwd>
+#include <optional> // also declares std::hash
 #include <string_view>
 #include <type_traits>
 
@@ -200,8 +199,9 @@ template <Enumeration E> constexpr std::optional<E> fromRawValue(std::int64_t ra
     return std::nullopt;
 }
 
-/// The case's constant upper-case text (static storage). For a value that is no case it returns
-/// an empty view.
+/// The case's constant upper-case text (static storage). The texts are the system's own, spelled
+/// exactly as it reports them, odd spellings included ("UNKONW", "OUTSIDE_OF_SCREEEN"). For a
+/// value that is no case it returns an empty view.
 template <DescribedEnumeration E> constexpr std::string_view description(E value) noexcept {
     constexpr const auto& texts = detail::EnumTraits<E>::texts;
     const auto index = static_cast<std::uint64_t>(rawValue(value));
@@ -209,7 +209,9 @@ template <DescribedEnumeration E> constexpr std::string_view description(E value
 }
 
 /// Writes the case's text; for `AccuracyCriteria`, or a value that is no case, its raw value.
-template <Enumeration E> std::ostream& operator<<(std::ostream& out, E value) {
+/// Declared with <iosfwd> only, so that this header stays light: the caller includes <ostream>.
+template <Enumeration E, class Traits>
+std::basic_ostream<char, Traits>& operator<<(std::basic_ostream<char, Traits>& out, E value) {
     if constexpr (DescribedEnumeration<E>) {
         if (const std::string_view text = description(value); !text.empty()) {
             return out << text;
