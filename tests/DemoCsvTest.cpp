@@ -17,6 +17,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -117,7 +118,7 @@ TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     const BankParameters parameters{60.0, 0.5, 0.02, 1.5};
     const SmoothedTrace smoothed = smoothTrace(trace, parameters);
     const fs::path file = scratchFolder("roundtrip") / "smoothed.csv";
-    writeOutputFiles({{file, formatSmoothedCsv(trace, smoothed)}});
+    writeOutputFiles({textFile(file, formatSmoothedCsv(trace, smoothed))});
     const CsvTable table = readCsvTable(file);
     EXPECT_EQ(table.header, (std::vector<std::string>{"timestamp", "accepted", "x", "y",
                                                       "x_smoothed", "y_smoothed"}));
@@ -145,21 +146,45 @@ TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     EXPECT_EQ(smoothed.resetCount(), refused);
 }
 
-TEST(OutputFilesTest, FailureLeavesNoFileBehind) {
-    const fs::path folder = scratchFolder("failure");
-    // A folder in the way of the second file's temporary copy makes it unwritable.
-    fs::create_directories(folder / "plot.svg.tmp" / "blocked");
-    EXPECT_THROW(
-        writeOutputFiles({{folder / "data.csv", "a,b\n"}, {folder / "plot.svg", "<svg/>"}}),
-        DemoError);
-    EXPECT_FALSE(fs::exists(folder / "data.csv"));
-    EXPECT_FALSE(fs::exists(folder / "data.csv.tmp"));
-    EXPECT_FALSE(fs::exists(folder / "plot.svg"));
+// Every file under `folder` with its content ("<folder>" for a folder), in name order.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[fs::relative(entry.path(), folder).string()] =
+            entry.is_directory() ? "<folder>" : std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+}
 
-    writeOutputFiles({{folder / "sub" / "data.csv", "a,b\n"}});
-    std::ifstream written(folder / "sub" / "data.csv");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a,b\n");
-    EXPECT_FALSE(fs::exists(folder / "sub" / "data.csv.tmp"));
+// Whatever is in the way of one file, a failed write changes nothing: not the files already
+// there, not the other destination, and no temporary file stays behind.
+TEST(OutputFilesTest, FailureLeavesEveryFileAsItWas) {
+    const std::vector<std::pair<const char*, const char*>> cases{
+        {"temporary of the second file is a folder", "plot.svg.tmp/blocked"},
+        {"second destination is a folder", "plot.svg/blocked"},
+        {"first destination is a folder", "data.csv/blocked"}};
+    for (const auto& [name, blocker] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path folder = scratchFolder("failure");
+        fs::create_directories(folder / blocker);
+        for (const char* existing : {"data.csv", "plot.svg"}) {
+            if (!fs::exists(folder / existing)) {
+                std::ofstream(folder / existing) << "old " << existing;
+            }
+        }
+        const auto before = snapshot(folder);
+        EXPECT_THROW(writeOutputFiles({textFile(folder / "data.csv", "a,b\n"),
+                                       textFile(folder / "plot.svg", "<svg/>")}),
+                     DemoError);
+        EXPECT_EQ(snapshot(folder), before);
+    }
+
+    const fs::path folder = scratchFolder("success");
+    std::ofstream(folder / "data.csv") << "old";
+    writeOutputFiles({textFile(folder / "data.csv", "new"), textFile(folder / "sub" / "b", "b")});
+    EXPECT_EQ(snapshot(folder), (std::map<std::string, std::string>{
+                                    {"data.csv", "new"}, {"sub", "<folder>"}, {"sub/b", "b"}}));
 }
 
 } // namespace

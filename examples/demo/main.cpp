@@ -206,8 +206,8 @@ int run(const DemoOptions& options) {
             " ms (max)"};
     const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
     const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
-    writeOutputFiles({{csvPath, formatSmoothedCsv(trace, smoothed)},
-                      {svgPath, renderSvgPlot(trace, smoothed, caption)}});
+    writeOutputFiles({textFile(csvPath, formatSmoothedCsv(trace, smoothed)),
+                      textFile(svgPath, renderSvgPlot(trace, smoothed, caption))});
 
     std::cout << "\n3. Files\n";
     printRow("CSV", csvPath.string());
