@@ -17,7 +17,10 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
 #include <optional>
+#include <ostream>
+#include <span>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -46,26 +49,42 @@ std::string errorOf(const std::function<void()>& action) {
 }
 
 TEST(TraceCsvTest, BadInputIsNamedByFileAndLine) {
-    const std::vector<std::pair<const char*, const char*>> cases{
+    const std::string tooManyFields = [] {
+        std::string line = "0";
+        for (std::size_t i = 0; i <= MAX_CHANNELS; ++i) {
+            line += ",1";
+        }
+        return line;
+    }();
+    const std::vector<std::pair<std::string, std::string>> cases{
         {"", "trace.csv:1: the file is empty; expected lines of timestamp,value[,value...]"},
         {"\n \r\n", "trace.csv:2: the file is empty; expected lines of timestamp,value[,value...]"},
         {"t,x,y\n\n", "trace.csv:2: no samples after the header on line 1"},
         {"t,x\n0,1\n16,abc\n", "trace.csv:3: column 2 (x): 'abc' is not a number"},
-        {"0,1\n16,1e400\n", "trace.csv:2: column 2 (channel1): '1e400' is not a number"},
+        {"0,1\n16,1e400\n", "trace.csv:2: column 2 (channel1): '1e400' is out of range"},
         {"0,1\n16,\x01x\n", "trace.csv:2: column 2 (channel1): '?x' is not a number"},
-        {"0,1\n16,\n", "trace.csv:2: column 2 (channel1) is empty; write nan for a missing value"},
         {"0,1,2\n\n16,1\n",
          "trace.csv:3: 2 fields, expected 3 as on line 1 (fields are separated by commas)"},
-        {"t,x\n0,1,2\n",
+        {"t,\"a,b\"\n0,1,2\n",
          "trace.csv:2: 3 fields, expected 2 as on line 1 (fields are separated by commas)"},
+        {"t,x\n0,\"1\n2\"\n", "trace.csv:2: field 2: its opening quote is not closed (a quoted "
+                              "field cannot span lines)"},
+        {"t,\"x\"y\n", "trace.csv:1: field 2: text after the closing quote (a quote inside a "
+                       "quoted field is written twice)"},
         {"t,x\nnan,1\n", "trace.csv:2: timestamp 'nan' is not a finite number"},
         {"0,1\nnext,2\n", "trace.csv:2: timestamp 'next' is not a number"},
-        {"abc,1\n", "trace.csv:1: timestamp 'abc' is not a number"},
+        {"\"0\",\"1\"\n", "trace.csv:1: no samples after the header on line 1"},
         {"0,1\n9223372036854775808,2\n",
          "trace.csv:2: timestamp '9223372036854775808' is out of range (milliseconds within "
          "+-2^63)"},
+        {"0,1\n1e400,2\n",
+         "trace.csv:2: timestamp '1e400' is out of range (milliseconds within +-2^63)"},
         {"t;x\n0;1\n", "trace.csv:2: need a timestamp column and at least one channel, found 1 "
-                       "column (fields are separated by commas)"}};
+                       "column (fields are separated by commas)"},
+        {tooManyFields,
+         "trace.csv:1: more than 10001 fields (a timestamp and 10000 channels at most)"},
+        {"0,1\n" + std::string(MAX_LINE_BYTES + 1, '\0'),
+         "trace.csv:2: the line is longer than 1048576 bytes (1 MiB); is this a CSV file?"}};
     for (const auto& [content, message] : cases) {
         std::istringstream in(content);
         EXPECT_EQ(errorOf([&in] { (void)parseTraceCsv(in, "trace.csv"); }), message);
@@ -77,21 +96,35 @@ TEST(TraceCsvTest, BadInputIsNamedByFileAndLine) {
               folder.string() + ": is a directory, not a CSV file");
 }
 
-TEST(TraceCsvTest, HeaderIsOptional) {
-    std::istringstream named("\xEF\xBB\xBF time , \"x\" ,\"say \"\"y\"\"\"\r\n0,1,+2\r\n\r\n"
-                             "16.5, -3e2 ,NaN\r\n");
-    const Trace withHeader = parseTraceCsv(named, "a.csv");
-    EXPECT_EQ(withHeader.timestampName, "time");
-    EXPECT_EQ(withHeader.channelNames, (std::vector<std::string>{"x", "say \"y\""}));
-    ASSERT_EQ(withHeader.samples.size(), 2U);
-    EXPECT_EQ(withHeader.samples[1].timestamp, 16.5);
-    EXPECT_EQ(withHeader.samples[1].values[0], -300.0);
-    EXPECT_TRUE(std::isnan(withHeader.samples[1].values[1]));
+// A trace as one text: names, then each sample's timestamp and values.
+std::string describe(const Trace& trace) {
+    std::string text = "[" + trace.timestampName + "]";
+    for (const auto& name : trace.channelNames) {
+        text += "[" + name + "]";
+    }
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        text += " " + formatNumber(trace.timestamps[i]) + ":";
+        for (const double value : trace.sampleValues(i)) {
+            text += formatNumber(value) + ";";
+        }
+    }
+    return text;
+}
 
-    std::istringstream bare("0,1,2\n16,3,4\n");
-    const Trace withoutHeader = parseTraceCsv(bare, "b.csv");
-    EXPECT_EQ(withoutHeader.channelNames, (std::vector<std::string>{"channel1", "channel2"}));
-    EXPECT_EQ(withoutHeader.samples.at(0).values, (std::vector<double>{1.0, 2.0}));
+TEST(TraceCsvTest, HeaderIsOptionalAndFieldsMayBeQuoted) {
+    const std::string longLine = "0," + std::string(MAX_LINE_BYTES - 5, ' ') + "1,2";
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"\xEF\xBB\xBF time , \"x\" ,\"say \"\"y\"\"\"\r\n0,1,+2\r\n\r\n16.5, -3e2 ,NaN\r\n",
+         "[time][x][say \"y\"] 0:1;2; 16.5:-300;nan;"},
+        {"0,1,2\n16,3,4\n", "[timestamp][channel1][channel2] 0:1;2; 16:3;4;"},
+        {"ms,\"1\",\"2\"\n0,1,2\n", "[ms][1][2] 0:1;2;"},
+        {"t,\"a,b\",\" c \",\"\"\n\"0\",\"1\",,\"\"\n", "[t][a,b][ c ][channel3] 0:1;nan;nan;"},
+        {",x\n0,1\n", "[timestamp][x] 0:1;"},
+        {longLine + "\n", "[timestamp][channel1][channel2] 0:1;2;"}};
+    for (const auto& [content, expected] : cases) {
+        std::istringstream in(content);
+        EXPECT_EQ(describe(parseTraceCsv(in, "a.csv")), expected);
+    }
 }
 
 TEST(CsvNumberTest, EveryDoubleReadsBackBitForBit) {
@@ -104,8 +137,11 @@ TEST(CsvNumberTest, EveryDoubleReadsBackBitForBit) {
         EXPECT_EQ(std::bit_cast<std::uint64_t>(*back), std::bit_cast<std::uint64_t>(value));
     }
     EXPECT_TRUE(std::isnan(parseNumber(formatNumber(std::nan(""))).value_or(0.0)));
-    for (const char* bad : {"", " ", "0x10", "1e", "--1", "+-1", "1 2", "1,5", "1.5.2"}) {
-        EXPECT_FALSE(parseNumber(bad).has_value()) << bad;
+    for (const char* bad : {"", " ", "0x10", "1e", "--1", "+-1", "1 2", "1,5", "1.5.2", "1e400x"}) {
+        EXPECT_EQ(readNumber(bad).status, NumberStatus::NOT_A_NUMBER) << bad;
+    }
+    for (const char* huge : {"1e400", "-1e400", "+1e400"}) {
+        EXPECT_EQ(readNumber(huge).status, NumberStatus::OUT_OF_RANGE) << huge;
     }
 }
 
@@ -113,29 +149,32 @@ TEST(CsvNumberTest, EveryDoubleReadsBackBitForBit) {
 // with refused samples marked and their smoothed fields empty.
 TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     Trace trace = makeSyntheticTrace(7);
-    trace.samples.insert(trace.samples.begin() + 40, trace.samples[39]); // a repeated timestamp
+    // A repeated timestamp.
+    trace.timestamps.insert(trace.timestamps.begin() + 40, trace.timestamps[39]);
+    trace.values.insert(trace.values.begin() + 80, trace.values.begin() + 78,
+                        trace.values.begin() + 80);
     const BankParameters parameters{60.0, 0.5, 0.02, 1.5};
     const SmoothedTrace smoothed = smoothTrace(trace, parameters);
     const fs::path file = scratchFolder("roundtrip") / "smoothed.csv";
-    writeOutputFiles({{file, formatSmoothedCsv(trace, smoothed)}});
+    writeOutputFiles({{file, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }}});
     const CsvTable table = readCsvTable(file);
     EXPECT_EQ(table.header, (std::vector<std::string>{"timestamp", "accepted", "x", "y",
                                                       "x_smoothed", "y_smoothed"}));
-    ASSERT_EQ(table.rows.size(), trace.samples.size());
+    ASSERT_EQ(table.rows.size(), trace.sampleCount());
 
     OneEuroFilterManager bank(2, parameters.freq, parameters.minCutOff, parameters.beta,
                               parameters.dCutOff);
     std::size_t refused = 0;
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        const TraceSample& sample = trace.samples[i];
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        const std::span<const double> sample = trace.sampleValues(i);
         const std::vector<std::string>& fields = table.rows[i].fields;
-        const bool accepted = bank.filterValues(sample.timestamp, sample.values);
+        const bool accepted = bank.filterValues(trace.timestamps[i], sample);
         refused += accepted ? 0 : 1;
         ASSERT_EQ(fields.size(), 6U);
-        EXPECT_EQ(parseNumber(fields[0]), sample.timestamp);
+        EXPECT_EQ(parseNumber(fields[0]), trace.timestamps[i]);
         EXPECT_EQ(fields[1], accepted ? "1" : "0") << "line " << table.rows[i].line;
         for (std::size_t channel = 0; channel < 2; ++channel) {
-            EXPECT_EQ(fields[2 + channel], formatNumber(sample.values[channel]));
+            EXPECT_EQ(fields[2 + channel], formatNumber(sample[channel]));
             EXPECT_EQ(parseNumber(fields[4 + channel]),
                       accepted ? std::optional(bank.getFilteredValues()[channel]) : std::nullopt);
         }
@@ -145,21 +184,86 @@ TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     EXPECT_EQ(smoothed.resetCount(), refused);
 }
 
-TEST(OutputFilesTest, FailureLeavesNoFileBehind) {
-    const fs::path folder = scratchFolder("failure");
-    // A folder in the way of the second file's temporary copy makes it unwritable.
-    fs::create_directories(folder / "plot.svg.tmp" / "blocked");
-    EXPECT_THROW(
-        writeOutputFiles({{folder / "data.csv", "a,b\n"}, {folder / "plot.svg", "<svg/>"}}),
-        DemoError);
-    EXPECT_FALSE(fs::exists(folder / "data.csv"));
-    EXPECT_FALSE(fs::exists(folder / "data.csv.tmp"));
-    EXPECT_FALSE(fs::exists(folder / "plot.svg"));
+// The demo's output is valid input for the demo, whatever the names: read back, it gives the
+// same names, samples and smoothing.
+TEST(SmoothedCsvTest, OutputIsInputAgain) {
+    Trace trace;
+    trace.timestampName = "1.5";
+    trace.channelNames = {"1",    "a,b",      "say \"hi\"", " padded\t", "nan", "\xEF\xBB\xBFmark",
+                          "cr\r", "\xE9t\xE9"};
+    const std::size_t channels = trace.channelCount();
+    for (int i = 0; i < 40; ++i) {
+        std::vector<double> values(channels, 100.0 * std::sin(i));
+        values[static_cast<std::size_t>(i) % channels] = i == 20 ? std::nan("") : -0.5 * i;
+        trace.addSample(16.25 * (i == 31 ? i - 1 : i), values);
+    }
+    const SmoothedTrace smoothed = smoothTrace(trace, BankParameters::defaults());
+    std::stringstream csv;
+    writeSmoothedCsv(csv, trace, smoothed);
+    const Trace back = parseTraceCsv(csv, "smoothed.csv");
 
-    writeOutputFiles({{folder / "sub" / "data.csv", "a,b\n"}});
-    std::ifstream written(folder / "sub" / "data.csv");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "a,b\n");
-    EXPECT_FALSE(fs::exists(folder / "sub" / "data.csv.tmp"));
+    EXPECT_EQ(back.timestampName, trace.timestampName);
+    std::vector<std::string> names{"accepted"};
+    names.insert(names.end(), trace.channelNames.begin(), trace.channelNames.end());
+    for (const auto& name : trace.channelNames) {
+        names.push_back(name + "_smoothed");
+    }
+    EXPECT_EQ(back.channelNames, names);
+    ASSERT_EQ(back.sampleCount(), trace.sampleCount());
+    const SmoothedTrace again = smoothTrace(back, BankParameters::defaults());
+    EXPECT_EQ(again.answers, smoothed.answers);
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        EXPECT_EQ(back.timestamps[i], trace.timestamps[i]);
+        const auto raw = back.sampleValues(i).subspan(1, channels);
+        for (std::size_t c = 0; c < channels; ++c) {
+            EXPECT_EQ(formatNumber(raw[c]), formatNumber(trace.sampleValues(i)[c]));
+            if (smoothed.accepted(i)) {
+                EXPECT_EQ(again.sampleValues(i)[1 + c], smoothed.sampleValues(i)[c]);
+            }
+        }
+    }
+    EXPECT_EQ(smoothed.refusedCount(), 2U); // the lost value and the repeated timestamp
+}
+
+// Every file under `folder` with its content ("<folder>" for a folder), in name order.
+std::map<std::string, std::string> snapshot(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        files[fs::relative(entry.path(), folder).string()] =
+            entry.is_directory() ? "<folder>" : std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+}
+
+// Whatever is in the way of one file, a failed write changes nothing: not the files already
+// there, not the other destination, and no temporary file stays behind.
+TEST(OutputFilesTest, FailureLeavesEveryFileAsItWas) {
+    const std::vector<std::pair<const char*, const char*>> cases{
+        {"temporary of the second file is a folder", "plot.svg.tmp/blocked"},
+        {"second destination is a folder", "plot.svg/blocked"},
+        {"first destination is a folder", "data.csv/blocked"}};
+    for (const auto& [name, blocker] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path folder = scratchFolder("failure");
+        fs::create_directories(folder / blocker);
+        for (const char* existing : {"data.csv", "plot.svg"}) {
+            if (!fs::exists(folder / existing)) {
+                std::ofstream(folder / existing) << "old " << existing;
+            }
+        }
+        const auto before = snapshot(folder);
+        EXPECT_THROW(writeOutputFiles({textFile(folder / "data.csv", "a,b\n"),
+                                       textFile(folder / "plot.svg", "<svg/>")}),
+                     DemoError);
+        EXPECT_EQ(snapshot(folder), before);
+    }
+
+    const fs::path folder = scratchFolder("success");
+    std::ofstream(folder / "data.csv") << "old";
+    writeOutputFiles({textFile(folder / "data.csv", "new"), textFile(folder / "sub" / "b", "b")});
+    EXPECT_EQ(snapshot(folder), (std::map<std::string, std::string>{
+                                    {"data.csv", "new"}, {"sub", "<folder>"}, {"sub/b", "b"}}));
 }
 
 } // namespace

@@ -53,6 +53,7 @@ TEST(DemoOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"--min-cutoff=nan"}, "--min-cutoff needs a positive number, not 'nan'"},
         {{"--d-cutoff", "-1"}, "--d-cutoff needs a positive number, not '-1'"},
         {{"--beta", "inf"}, "--beta needs a number, not 'inf'"},
+        {{"--freq", "1e400"}, "--freq: 1e400 is out of range (numbers go up to about 1.8e308)"},
         {{"--seed", "-1"}, "--seed needs a whole number from 0 to 2^64-1, not '-1'"},
         {{"--help=yes"}, "--help takes no value"}};
     for (const auto& [arguments, message] : cases) {

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,9 @@ namespace pelto::demo {
 namespace {
 
 std::string asCsv(const Trace& trace) {
-    return formatSmoothedCsv(trace, smoothTrace(trace, BankParameters::defaults()));
+    std::ostringstream csv;
+    writeSmoothedCsv(csv, trace, smoothTrace(trace, BankParameters::defaults()));
+    return csv.str();
 }
 
 // About 60 Hz with no repeated timestamp, so the bank takes every sample outside the dropout.
@@ -25,18 +28,18 @@ TEST(DemoSyntheticTraceTest, SeedDecidesATraceOfOneDropout) {
         EXPECT_EQ(asCsv(trace), asCsv(makeSyntheticTrace(seed)));
         EXPECT_NE(asCsv(trace), asCsv(makeSyntheticTrace(seed + 1)));
         ASSERT_EQ(trace.channelNames, (std::vector<std::string>{"x", "y"}));
-        ASSERT_GT(trace.samples.size(), 500U);
-        EXPECT_EQ(trace.samples.front().timestamp, 0.0);
+        ASSERT_GT(trace.sampleCount(), 500U);
+        EXPECT_EQ(trace.timestamps.front(), 0.0);
         const SmoothedTrace smoothed = smoothTrace(trace, BankParameters::defaults());
-        for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-            const double t = trace.samples[i].timestamp;
+        for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+            const double t = trace.timestamps[i];
             if (i > 0) {
-                const double interval = t - trace.samples[i - 1].timestamp;
+                const double interval = t - trace.timestamps[i - 1];
                 EXPECT_TRUE(interval >= 13.999 && interval <= 19.501) << interval;
             }
             const bool lost = t >= shape.dropoutStartMs && t < shape.dropoutEndMs;
-            EXPECT_EQ(std::isnan(trace.samples[i].values[0]), lost) << t;
-            EXPECT_EQ(smoothed.samples[i].accepted, !lost) << t;
+            EXPECT_EQ(std::isnan(trace.sampleValues(i)[0]), lost) << t;
+            EXPECT_EQ(smoothed.accepted(i), !lost) << t;
         }
     }
 }

@@ -18,7 +18,7 @@ Trace stepTrace() {
         if (i == 50 || i == 51) {
             value = 33.0 * (i - 49);
         }
-        trace.samples.push_back({10.0 * i, {i == 10 ? std::nan("") : value}});
+        trace.addSample(10.0 * i, {i == 10 ? std::nan("") : value});
     }
     return trace;
 }
@@ -49,7 +49,8 @@ TEST(DemoTraceSummaryTest, SeparatesFixationJitterFromSaccadeLag) {
 TEST(DemoTraceSummaryTest, FiguresWithoutDataAreNotANumber) {
     Trace trace;
     trace.channelNames = {"x", "y"};
-    trace.samples = {{0.0, {1.0, 2.0}}, {0.0, {1.0, 2.0}}};
+    trace.addSample(0.0, {1.0, 2.0});
+    trace.addSample(0.0, {1.0, 2.0});
     const TraceSummary summary =
         summarizeTrace(trace, smoothTrace(trace, BankParameters::defaults()));
     // The repeated timestamp resets the bank; no step is left to measure.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <istream>
+#include <streambuf>
 #include <system_error>
 #include <utility>
 
@@ -14,43 +15,15 @@ namespace pelto::demo {
 namespace {
 
 constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+constexpr std::string_view SPACES = " \t";
 
 std::string_view trim(std::string_view text) noexcept {
-    const auto first = text.find_first_not_of(" \t");
+    const auto first = text.find_first_not_of(SPACES);
     if (first == std::string_view::npos) {
         return {};
     }
-    const auto last = text.find_last_not_of(" \t");
+    const auto last = text.find_last_not_of(SPACES);
     return text.substr(first, last - first + 1);
-}
-
-std::vector<std::string> splitFields(std::string_view line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    while (true) {
-        const auto comma = line.find(',', start);
-        fields.emplace_back(trim(line.substr(start, comma - start)));
-        if (comma == std::string_view::npos) {
-            return fields;
-        }
-        start = comma + 1;
-    }
-}
-
-// Header names may come quoted from spreadsheets: "x" and "say ""hi""".
-std::string unquote(std::string_view field) {
-    if (field.size() < 2 || field.front() != '"' || field.back() != '"') {
-        return std::string(field);
-    }
-    std::string name;
-    const std::string_view inner = field.substr(1, field.size() - 2);
-    for (std::size_t i = 0; i < inner.size(); ++i) {
-        name.push_back(inner[i]);
-        if (inner[i] == '"' && i + 1 < inner.size() && inner[i + 1] == '"') {
-            ++i;
-        }
-    }
-    return name;
 }
 
 // Text from the file as it is safe to print: control bytes replaced, long texts shortened.
@@ -74,13 +47,10 @@ std::string inQuotes(std::string_view text) {
     return shown;
 }
 
-[[noreturn]] void fail(const std::string& sourceName, std::size_t line, const std::string& what) {
-    throw DemoError(sourceName + ":" + std::to_string(line) + ": " + what);
-}
-
-bool isHeader(const std::vector<std::string>& fields) {
-    return std::ranges::none_of(
-        fields, [](const std::string& field) { return parseNumber(field).has_value(); });
+bool isHeader(const std::vector<CsvField>& fields) {
+    return std::ranges::none_of(fields, [](const CsvField& field) {
+        return !field.quoted && parseNumber(field.text).has_value();
+    });
 }
 
 std::ifstream openForReading(const std::filesystem::path& path) {
@@ -101,72 +71,184 @@ std::ifstream openForReading(const std::filesystem::path& path) {
     return in;
 }
 
+std::string fieldCountError(std::size_t count, std::size_t expected, std::size_t firstLine) {
+    return std::to_string(count) + " fields, expected " + std::to_string(expected) +
+           " as on line " + std::to_string(firstLine) + " (fields are separated by commas)";
+}
+
 } // namespace
 
-std::optional<double> parseNumber(std::string_view field) noexcept {
+CsvLineReader::CsvLineReader(std::istream& in, std::string sourceName, std::size_t maxFields)
+    : in_(in)
+    , sourceName_(std::move(sourceName))
+    , maxFields_(maxFields) {}
+
+void CsvLineReader::fail(std::size_t line, const std::string& what) const {
+    throw DemoError(sourceName_ + ":" + std::to_string(line) + ": " + what);
+}
+
+// One line into text_, without its line end; false at the end of the input. Reads byte by byte
+// from the stream's buffer, so that a line without end (a binary file, /dev/zero) stops at the
+// limit instead of filling the memory.
+bool CsvLineReader::readLine() {
+    text_.clear();
+    std::streambuf* const buffer = in_.rdbuf();
+    if (buffer == nullptr) {
+        return false;
+    }
+    using Traits = std::streambuf::traits_type;
+    Traits::int_type next = buffer->sbumpc();
+    if (Traits::eq_int_type(next, Traits::eof())) {
+        return false;
+    }
+    ++line_;
+    for (; !Traits::eq_int_type(next, Traits::eof()); next = buffer->sbumpc()) {
+        const char c = Traits::to_char_type(next);
+        if (c == '\n') {
+            break;
+        }
+        if (text_.size() == MAX_LINE_BYTES) {
+            fail(line_, "the line is longer than " + std::to_string(MAX_LINE_BYTES) +
+                            " bytes (1 MiB); is this a CSV file?");
+        }
+        text_.push_back(c);
+    }
+    return true;
+}
+
+void CsvLineReader::split(std::string_view text, std::vector<CsvField>& fields) const {
+    std::size_t count = 0;
+    std::size_t at = 0;
+    while (true) {
+        if (count == maxFields_) {
+            fail(line_, "more than " + std::to_string(maxFields_) + " fields (a timestamp and " +
+                            std::to_string(maxFields_ - 1) + " channels at most)");
+        }
+        if (fields.size() == count) {
+            fields.emplace_back();
+        }
+        CsvField& field = fields[count++];
+        field.text.clear();
+        const std::size_t start = text.find_first_not_of(SPACES, at);
+        field.quoted = start != std::string_view::npos && text[start] == '"';
+        if (field.quoted) {
+            at = start + 1;
+            while (true) {
+                const std::size_t quote = text.find('"', at);
+                if (quote == std::string_view::npos) {
+                    fail(line_, "field " + std::to_string(count) +
+                                    ": its opening quote is not closed (a quoted field cannot "
+                                    "span lines)");
+                }
+                field.text.append(text.substr(at, quote - at));
+                at = quote + 1;
+                if (at < text.size() && text[at] == '"') {
+                    field.text.push_back('"');
+                    ++at;
+                    continue;
+                }
+                break;
+            }
+            at = std::min(text.size(), text.find_first_not_of(SPACES, at));
+            if (at < text.size() && text[at] != ',') {
+                fail(line_, "field " + std::to_string(count) +
+                                ": text after the closing quote (a quote inside a quoted field "
+                                "is written twice)");
+            }
+        } else {
+            const std::size_t comma = std::min(text.size(), text.find(',', at));
+            field.text.assign(trim(text.substr(at, comma - at)));
+            at = comma;
+        }
+        if (at >= text.size()) {
+            fields.resize(count);
+            return;
+        }
+        ++at; // the comma
+    }
+}
+
+bool CsvLineReader::next(std::vector<CsvField>& fields) {
+    while (readLine()) {
+        std::string_view view = text_;
+        if (line_ == 1 && view.starts_with(BYTE_ORDER_MARK)) {
+            view.remove_prefix(BYTE_ORDER_MARK.size());
+        }
+        if (view.ends_with('\r')) {
+            view.remove_suffix(1);
+        }
+        if (!trim(view).empty()) {
+            split(view, fields);
+            return true;
+        }
+    }
+    return false;
+}
+
+NumberReading readNumber(std::string_view field) noexcept {
     std::string_view text = trim(field);
     // from_chars takes no plus sign; a second sign after it stays an error.
     if (text.size() > 1 && text.front() == '+' && text[1] != '-' && text[1] != '+') {
         text.remove_prefix(1);
     }
     if (text.empty()) {
-        return std::nullopt;
+        return {};
     }
     double value = 0.0;
     const char* const end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end) {
+    if (ptr != end) {
+        return {};
+    }
+    if (ec == std::errc::result_out_of_range) {
+        return {0.0, NumberStatus::OUT_OF_RANGE};
+    }
+    if (ec != std::errc()) {
+        return {};
+    }
+    return {value, NumberStatus::OK};
+}
+
+std::optional<double> parseNumber(std::string_view field) noexcept {
+    const NumberReading reading = readNumber(field);
+    if (reading.status != NumberStatus::OK) {
         return std::nullopt;
     }
-    return value;
+    return reading.value;
 }
 
 CsvTable parseCsvTable(std::istream& in, const std::string& sourceName) {
+    CsvLineReader reader(in, sourceName, 2 * MAX_CHANNELS + 2);
     CsvTable table;
-    std::size_t expectedFields = 0;
+    std::vector<CsvField> fields;
     std::size_t firstLine = 0;
-    std::size_t lineNumber = 0;
-    std::string line;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        std::string_view view = line;
-        if (lineNumber == 1 && view.starts_with(BYTE_ORDER_MARK)) {
-            view.remove_prefix(BYTE_ORDER_MARK.size());
-        }
-        if (view.ends_with('\r')) {
-            view.remove_suffix(1);
-        }
-        if (trim(view).empty()) {
-            continue;
-        }
-        std::vector<std::string> fields = splitFields(view);
+    std::size_t expected = 0;
+    while (reader.next(fields)) {
         if (firstLine == 0) {
-            firstLine = lineNumber;
-            expectedFields = fields.size();
+            firstLine = reader.line();
+            expected = fields.size();
             if (isHeader(fields)) {
-                for (const auto& field : fields) {
-                    table.header.push_back(unquote(field));
+                for (const CsvField& field : fields) {
+                    table.header.push_back(field.text);
                 }
                 continue;
             }
-        } else if (fields.size() != expectedFields) {
-            fail(sourceName, lineNumber,
-                 std::to_string(fields.size()) + " fields, expected " +
-                     std::to_string(expectedFields) + " as on line " + std::to_string(firstLine) +
-                     " (fields are separated by commas)");
+        } else if (fields.size() != expected) {
+            reader.fail(reader.line(), fieldCountError(fields.size(), expected, firstLine));
         }
-        table.rows.push_back({lineNumber, std::move(fields)});
-    }
-    if (in.bad()) {
-        throw DemoError(sourceName + ": read error after line " + std::to_string(lineNumber));
+        CsvRow row{reader.line(), {}};
+        for (const CsvField& field : fields) {
+            row.fields.push_back(field.text);
+        }
+        table.rows.push_back(std::move(row));
     }
     if (firstLine == 0) {
-        throw DemoError(sourceName + ":" + std::to_string(lineNumber == 0 ? 1 : lineNumber) +
-                        ": the file is empty; expected lines of timestamp,value[,value...]");
+        reader.fail(std::max<std::size_t>(reader.line(), 1),
+                    "the file is empty; expected lines of timestamp,value[,value...]");
     }
     if (table.rows.empty()) {
-        fail(sourceName, lineNumber,
-             "no samples after the header on line " + std::to_string(firstLine));
+        reader.fail(reader.line(),
+                    "no samples after the header on line " + std::to_string(firstLine));
     }
     return table;
 }
@@ -177,59 +259,74 @@ CsvTable readCsvTable(const std::filesystem::path& path) {
 }
 
 Trace parseTraceCsv(std::istream& in, const std::string& sourceName) {
-    CsvTable table = parseCsvTable(in, sourceName);
-    const std::size_t columns = table.rows.front().fields.size();
-    if (columns < 2) {
-        fail(sourceName, table.rows.front().line,
-             "need a timestamp column and at least one channel, found 1 column (fields are "
-             "separated by commas)");
+    CsvLineReader reader(in, sourceName, MAX_CHANNELS + 1);
+    std::vector<CsvField> fields;
+    if (!reader.next(fields)) {
+        reader.fail(std::max<std::size_t>(reader.line(), 1),
+                    "the file is empty; expected lines of timestamp,value[,value...]");
     }
-
+    const std::size_t firstLine = reader.line();
+    const std::size_t columns = fields.size();
     Trace trace;
-    if (!table.header.empty() && !table.header.front().empty()) {
-        trace.timestampName = table.header.front();
+    std::vector<std::string> header;
+    bool haveRow = true;
+    if (isHeader(fields)) {
+        for (CsvField& field : fields) {
+            header.push_back(std::move(field.text));
+        }
+        haveRow = reader.next(fields);
+        if (!haveRow) {
+            reader.fail(reader.line(),
+                        "no samples after the header on line " + std::to_string(firstLine));
+        }
+    }
+    if (columns < 2) {
+        reader.fail(reader.line(), "need a timestamp column and at least one channel, found 1 "
+                                   "column (fields are separated by commas)");
+    }
+    if (!header.empty() && !header.front().empty()) {
+        trace.timestampName = header.front();
     }
     for (std::size_t column = 1; column < columns; ++column) {
-        const bool named = !table.header.empty() && !table.header[column].empty();
-        trace.channelNames.push_back(named ? table.header[column]
-                                           : "channel" + std::to_string(column));
+        const bool named = !header.empty() && !header[column].empty();
+        trace.channelNames.push_back(named ? header[column] : "channel" + std::to_string(column));
     }
 
     // Beyond +-2^63 ms a timestamp cannot be truncated to whole milliseconds.
     constexpr double TIMESTAMP_LIMIT = 9223372036854775808.0;
-    trace.samples.reserve(table.rows.size());
-    for (const CsvRow& row : table.rows) {
-        TraceSample sample;
-        const std::string& timeText = row.fields.front();
-        const std::optional<double> timestamp = parseNumber(timeText);
-        if (!timestamp) {
-            fail(sourceName, row.line, "timestamp " + inQuotes(timeText) + " is not a number");
+    std::vector<double> values(columns - 1);
+    for (; haveRow; haveRow = reader.next(fields)) {
+        const std::size_t line = reader.line();
+        if (fields.size() != columns) {
+            reader.fail(line, fieldCountError(fields.size(), columns, firstLine));
         }
-        if (!std::isfinite(*timestamp)) {
-            fail(sourceName, row.line,
-                 "timestamp " + inQuotes(timeText) + " is not a finite number");
+        const std::string& timeText = fields.front().text;
+        const NumberReading timestamp = readNumber(timeText);
+        if (timestamp.status == NumberStatus::NOT_A_NUMBER) {
+            reader.fail(line, "timestamp " + inQuotes(timeText) + " is not a number");
         }
-        if (*timestamp < -TIMESTAMP_LIMIT || *timestamp >= TIMESTAMP_LIMIT) {
-            fail(sourceName, row.line,
-                 "timestamp " + inQuotes(timeText) +
-                     " is out of range (milliseconds within +-2^63)");
+        if (timestamp.status == NumberStatus::OK && !std::isfinite(timestamp.value)) {
+            reader.fail(line, "timestamp " + inQuotes(timeText) + " is not a finite number");
         }
-        sample.timestamp = *timestamp;
-        sample.values.reserve(columns - 1);
+        if (timestamp.status == NumberStatus::OUT_OF_RANGE || timestamp.value < -TIMESTAMP_LIMIT ||
+            timestamp.value >= TIMESTAMP_LIMIT) {
+            reader.fail(line, "timestamp " + inQuotes(timeText) +
+                                  " is out of range (milliseconds within +-2^63)");
+        }
         for (std::size_t column = 1; column < columns; ++column) {
-            const std::string& text = row.fields[column];
-            const std::string where = "column " + std::to_string(column + 1) + " (" +
-                                      printable(trace.channelNames[column - 1]) + ")";
-            if (text.empty()) {
-                fail(sourceName, row.line, where + " is empty; write nan for a missing value");
+            const std::string& text = fields[column].text;
+            const NumberReading value =
+                text.empty() ? NumberReading{std::nan(""), NumberStatus::OK} : readNumber(text);
+            if (value.status != NumberStatus::OK) {
+                reader.fail(line,
+                            "column " + std::to_string(column + 1) + " (" +
+                                printable(trace.channelNames[column - 1]) + "): " + inQuotes(text) +
+                                (value.status == NumberStatus::OUT_OF_RANGE ? " is out of range"
+                                                                            : " is not a number"));
             }
-            const std::optional<double> value = parseNumber(text);
-            if (!value) {
-                fail(sourceName, row.line, where + ": " + inQuotes(text) + " is not a number");
-            }
-            sample.values.push_back(*value);
+            values[column - 1] = value.value;
         }
-        trace.samples.push_back(std::move(sample));
+        trace.addSample(timestamp.value, values);
     }
     return trace;
 }

@@ -1,23 +1,44 @@
 #include "CsvWriter.hpp"
 
+#include "CsvReader.hpp"
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstddef>
+#include <ostream>
 
 namespace pelto::demo {
+namespace {
 
-std::string formatNumber(double value) {
-    // Enough for the longest shortest form, "-2.2250738585072014e-308".
-    std::array<char, 32> buffer{};
+// Enough for the longest shortest form, "-2.2250738585072014e-308".
+using NumberBuffer = std::array<char, 32>;
+
+std::string_view toText(NumberBuffer& buffer, double value) {
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return {buffer.data(), result.ptr};
 }
 
-std::string csvField(const std::string& name) {
-    const bool needsQuotes = name.find_first_of(",\"") != std::string::npos ||
-                             (!name.empty() && (name.front() == ' ' || name.back() == ' '));
-    if (!needsQuotes) {
-        return name;
+void put(std::ostream& out, std::string_view text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+} // namespace
+
+std::string formatNumber(double value) {
+    NumberBuffer buffer{};
+    return std::string(toText(buffer, value));
+}
+
+std::string csvField(std::string_view name) {
+    constexpr std::string_view BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+    const bool control = std::ranges::any_of(
+        name, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == ',' || c == '"'; });
+    const bool spaced = !name.empty() && (name.front() == ' ' || name.front() == '\t' ||
+                                          name.back() == ' ' || name.back() == '\t');
+    if (!control && !spaced && !name.starts_with(BYTE_ORDER_MARK) &&
+        !parseNumber(name).has_value()) {
+        return std::string(name);
     }
     std::string field = "\"";
     for (const char c : name) {
@@ -29,36 +50,36 @@ std::string csvField(const std::string& name) {
     return field + "\"";
 }
 
-std::string formatSmoothedCsv(const Trace& trace, const SmoothedTrace& smoothed) {
-    std::string text = csvField(trace.timestampName) + ",accepted";
+void writeSmoothedCsv(std::ostream& out, const Trace& trace, const SmoothedTrace& smoothed) {
+    put(out, csvField(trace.timestampName));
+    put(out, ",accepted");
     for (const auto& name : trace.channelNames) {
-        text += ',';
-        text += csvField(name);
+        out.put(',');
+        put(out, csvField(name));
     }
     for (const auto& name : trace.channelNames) {
-        text += ',';
-        text += csvField(name + "_smoothed");
+        out.put(',');
+        put(out, csvField(name + "_smoothed"));
     }
-    text += '\n';
+    out.put('\n');
 
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        const TraceSample& sample = trace.samples[i];
-        const SmoothedSample& answer = smoothed.samples.at(i);
-        text += formatNumber(sample.timestamp);
-        text += answer.accepted ? ",1" : ",0";
-        for (const double value : sample.values) {
-            text += ',';
-            text += formatNumber(value);
+    NumberBuffer buffer{};
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        const bool accepted = smoothed.accepted(i);
+        put(out, toText(buffer, trace.timestamps[i]));
+        put(out, accepted ? ",1" : ",0");
+        for (const double value : trace.sampleValues(i)) {
+            out.put(',');
+            put(out, toText(buffer, value));
         }
-        for (std::size_t channel = 0; channel < trace.channelCount(); ++channel) {
-            text += ',';
-            if (answer.accepted) {
-                text += formatNumber(answer.values.at(channel));
+        for (const double value : smoothed.sampleValues(i)) {
+            out.put(',');
+            if (accepted) {
+                put(out, toText(buffer, value));
             }
         }
-        text += '\n';
+        out.put('\n');
     }
-    return text;
 }
 
 } // namespace pelto::demo

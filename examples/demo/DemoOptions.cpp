@@ -12,21 +12,22 @@
 namespace pelto::demo {
 namespace {
 
-double positiveNumber(std::string_view option, std::string_view text) {
-    const std::optional<double> value = parseNumber(text);
-    if (!value || !std::isfinite(*value) || !(*value > 0.0)) {
-        throw UsageError(std::string(option) + " needs a positive number, not '" +
+constexpr std::string_view POSITIVE = "a positive number";
+constexpr std::string_view FINITE = "a number";
+
+// The number in an option's value; a number beyond the range of double is refused as such.
+double optionNumber(std::string_view option, std::string_view text, std::string_view needs) {
+    const NumberReading reading = readNumber(text);
+    if (reading.status == NumberStatus::OUT_OF_RANGE) {
+        throw UsageError(std::string(option) + ": " + std::string(text) +
+                         " is out of range (numbers go up to about 1.8e308)");
+    }
+    if (reading.status != NumberStatus::OK || !std::isfinite(reading.value) ||
+        (needs == POSITIVE && !(reading.value > 0.0))) {
+        throw UsageError(std::string(option) + " needs " + std::string(needs) + ", not '" +
                          std::string(text) + "'");
     }
-    return *value;
-}
-
-double finiteNumber(std::string_view option, std::string_view text) {
-    const std::optional<double> value = parseNumber(text);
-    if (!value || !std::isfinite(*value)) {
-        throw UsageError(std::string(option) + " needs a number, not '" + std::string(text) + "'");
-    }
-    return *value;
+    return reading.value;
 }
 
 std::uint64_t seedNumber(std::string_view option, std::string_view text) {
@@ -86,13 +87,13 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
             }
             options.outputFolder = std::filesystem::path(path);
         } else if (name == "--freq") {
-            options.bank.freq = positiveNumber(name, value());
+            options.bank.freq = optionNumber(name, value(), POSITIVE);
         } else if (name == "--min-cutoff") {
-            options.bank.minCutOff = positiveNumber(name, value());
+            options.bank.minCutOff = optionNumber(name, value(), POSITIVE);
         } else if (name == "--beta") {
-            options.bank.beta = finiteNumber(name, value());
+            options.bank.beta = optionNumber(name, value(), FINITE);
         } else if (name == "--d-cutoff") {
-            options.bank.dCutOff = positiveNumber(name, value());
+            options.bank.dCutOff = optionNumber(name, value(), POSITIVE);
         } else if (name == "--seed") {
             options.seed = seedNumber(name, value());
         } else {
@@ -116,7 +117,13 @@ std::string demoUsage() {
            "  --input FILE     Smooth the recording in FILE instead of the built-in synthetic\n"
            "                   trace. Comma-separated; a first line without numbers is a\n"
            "                   header. Column 1 is the timestamp in milliseconds, every\n"
-           "                   further column one channel; nan marks a missing value.\n"
+           "                   further column one channel; nan or an empty field marks a\n"
+           "                   missing value. Fields may be quoted (\"a,b\", \"say \"\"hi\"\"\").\n"
+           "                   At most " +
+           std::to_string(MAX_CHANNELS) + " channels and " +
+           std::to_string(MAX_LINE_BYTES / 1024 / 1024) +
+           " MiB per line; the plot shows the first\n"
+           "                   8 channels.\n"
            "  --out DIR        Folder for smoothed.csv and smoothed.svg, created if needed\n"
            "                   (default: " +
            std::string(DEFAULT_OUTPUT_FOLDER) +
@@ -145,7 +152,8 @@ std::string demoUsage() {
            "smoothed.csv has the columns timestamp,accepted,<channels>,<channels>_smoothed.\n"
            "accepted is 1 when the filter bank took the sample and 0 when it refused it (a\n"
            "missing value, or a repeated timestamp, resets the bank); the smoothed columns are\n"
-           "empty on refused lines. Every number reads back exactly.\n"
+           "empty on refused lines. Every number reads back exactly, and the file is valid\n"
+           "input for --input.\n"
            "\n"
            "The summary: fixation jitter is the RMS length of the steps between samples\n"
            "during fixations (steps slower than " +

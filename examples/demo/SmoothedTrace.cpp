@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <span>
-#include <utility>
 
 namespace pelto::demo {
 
@@ -16,29 +16,34 @@ BankParameters BankParameters::defaults() noexcept {
 
 std::size_t SmoothedTrace::refusedCount() const noexcept {
     return static_cast<std::size_t>(std::ranges::count_if(
-        samples, [](const SmoothedSample& sample) { return !sample.accepted; }));
+        answers, [](std::uint8_t answer) { return (answer & ACCEPTED) == 0; }));
 }
 
 std::size_t SmoothedTrace::resetCount() const noexcept {
     return static_cast<std::size_t>(
-        std::ranges::count_if(samples, [](const SmoothedSample& sample) { return sample.reset; }));
+        std::ranges::count_if(answers, [](std::uint8_t answer) { return (answer & RESET) != 0; }));
 }
 
 SmoothedTrace smoothTrace(const Trace& trace, const BankParameters& parameters) {
-    OneEuroFilterManager bank(static_cast<std::int64_t>(trace.channelCount()), parameters.freq,
+    const std::size_t channels = trace.channelCount();
+    OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters.freq,
                               parameters.minCutOff, parameters.beta, parameters.dCutOff);
-    SmoothedTrace result{parameters, {}};
-    result.samples.reserve(trace.samples.size());
-    for (const TraceSample& sample : trace.samples) {
-        SmoothedSample answer;
-        answer.accepted = bank.filterValues(sample.timestamp, sample.values);
-        if (answer.accepted) {
-            answer.values.assign(bank.filteredValues().begin(), bank.filteredValues().end());
+    SmoothedTrace result{parameters, channels, {}, {}};
+    result.answers.reserve(trace.sampleCount());
+    result.values.reserve(trace.values.size());
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        const bool accepted = bank.filterValues(trace.timestamps[i], trace.sampleValues(i));
+        const std::span<const double> after = bank.filteredValues();
+        if (accepted) {
+            result.answers.push_back(SmoothedTrace::ACCEPTED);
+            result.values.insert(result.values.end(), after.begin(), after.end());
         } else {
-            const std::span<const double> after = bank.filteredValues();
-            answer.reset = std::ranges::all_of(after, [](double value) { return value == 0.0; });
+            const bool reset =
+                std::ranges::all_of(after, [](double value) { return value == 0.0; });
+            result.answers.push_back(reset ? SmoothedTrace::RESET : 0);
+            result.values.insert(result.values.end(), channels,
+                                 std::numeric_limits<double>::quiet_NaN());
         }
-        result.samples.push_back(std::move(answer));
     }
     return result;
 }

@@ -3,6 +3,8 @@
 #include "Trace.hpp"
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <vector>
 
 namespace pelto::demo {
@@ -18,18 +20,25 @@ struct BankParameters {
     [[nodiscard]] static BankParameters defaults() noexcept;
 };
 
-/// What the bank answered for one sample.
-struct SmoothedSample {
-    bool accepted = false;      ///< filterValues() answered true
-    bool reset = false;         ///< refused, and the bank's values are all zero afterwards
-    std::vector<double> values; ///< getFilteredValues() after the sample; empty when refused
-};
-
-/// A trace run through one filter bank, one entry per sample of the trace.
+/// A trace run through one filter bank: what the bank answered for each sample of the trace.
 struct SmoothedTrace {
     BankParameters parameters;
-    std::vector<SmoothedSample> samples;
+    std::size_t channels = 0;
+    /// Per sample: ACCEPTED when filterValues() answered true; RESET when it refused the sample
+    /// and the bank's values were all zero afterwards.
+    std::vector<std::uint8_t> answers;
+    /// channels per sample: the bank's values after an accepted sample, NaN after a refused one.
+    std::vector<double> values;
 
+    static constexpr std::uint8_t ACCEPTED = 1;
+    static constexpr std::uint8_t RESET = 2;
+
+    [[nodiscard]] bool accepted(std::size_t index) const noexcept {
+        return (answers[index] & ACCEPTED) != 0;
+    }
+    [[nodiscard]] std::span<const double> sampleValues(std::size_t index) const noexcept {
+        return std::span<const double>(values).subspan(index * channels, channels);
+    }
     [[nodiscard]] std::size_t refusedCount() const noexcept;
     [[nodiscard]] std::size_t resetCount() const noexcept;
 };

@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pelto::demo {
@@ -21,6 +23,12 @@ constexpr double PATH_LEFT = PANEL_LEFT + PANEL_WIDTH + 90.0;
 constexpr double PATH_WIDTH = 340.0;
 constexpr double RIGHT_MARGIN = 30.0;
 constexpr double BOTTOM_MARGIN = 20.0;
+
+// Each time panel draws its lines through this many pixel columns, one per pixel.
+constexpr std::size_t PIXEL_COLUMNS = 640;
+// Channels beyond these are smoothed and written to the CSV, but not plotted.
+constexpr std::size_t MAX_PLOTTED_CHANNELS = 8;
+constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
 
 constexpr std::string_view STYLE = R"(<style>
   text { font-family: sans-serif; font-size: 12px; fill: #24292f; }
@@ -53,9 +61,72 @@ std::string pixel(double value) {
     return number(value, 1);
 }
 
+// The length of the well-formed UTF-8 sequence at the start of `text`, 0 when there is none.
+// Refuses overlong forms, surrogates, code points beyond U+10FFFF and the two non-characters
+// U+FFFE and U+FFFF, which XML does not allow either.
+std::size_t utf8Length(std::string_view text) noexcept {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    unsigned char low = 0x80; // bounds of the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    if (text.substr(0, length) == "\xEF\xBF\xBE" || text.substr(0, length) == "\xEF\xBF\xBF") {
+        return 0;
+    }
+    return length;
+}
+
+// Text as XML character data: valid UTF-8 (each byte that starts no well-formed sequence becomes
+// U+FFFD), markup characters escaped, control bytes, which XML 1.0 does not allow, replaced.
+// At most MAX_TEXT_BYTES of the text are shown, cut between two characters.
 std::string escapeXml(std::string_view text) {
+    constexpr std::size_t MAX_TEXT_BYTES = 300;
+    constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
     std::string escaped;
-    for (const char c : text) {
+    std::size_t shown = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        if (shown >= MAX_TEXT_BYTES) {
+            escaped += "\u2026";
+            break;
+        }
+        const std::size_t length = utf8Length(text.substr(at));
+        ++shown;
+        if (length == 0) {
+            escaped += REPLACEMENT;
+            ++at;
+            continue;
+        }
+        if (length > 1) {
+            escaped += text.substr(at, length);
+            shown += length - 1;
+            at += length;
+            continue;
+        }
+        const char c = text[at++];
         switch (c) {
         case '&':
             escaped += "&amp;";
@@ -70,11 +141,23 @@ std::string escapeXml(std::string_view text) {
             escaped += "&quot;";
             break;
         default:
-            // Control bytes are not allowed in XML 1.0.
             escaped.push_back(static_cast<unsigned char>(c) < 0x20 ? '?' : c);
         }
     }
     return escaped;
+}
+
+// A channel name as a label: at most 60 bytes, cut between two UTF-8 characters.
+std::string shortName(std::string_view name) {
+    constexpr std::size_t MAX_NAME_BYTES = 60;
+    if (name.size() <= MAX_NAME_BYTES) {
+        return std::string(name);
+    }
+    std::size_t cut = MAX_NAME_BYTES;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0U) == 0x80U) {
+        --cut;
+    }
+    return std::string(name.substr(0, cut)) + "\u2026";
 }
 
 struct Range {
@@ -163,7 +246,8 @@ class SvgBuilder {
     std::string out_;
 };
 
-// Path data through the points; a point with a non-finite coordinate breaks the line.
+// Path data through the points; a point with a non-finite coordinate breaks the line, and a
+// point on the same pixel as the one before is left out.
 class PathData {
   public:
     void point(double x, double y) {
@@ -171,8 +255,13 @@ class PathData {
             broken_ = true;
             return;
         }
+        std::string at = pixel(x) + " " + pixel(y);
+        if (!broken_ && at == last_) {
+            return;
+        }
         data_ += broken_ ? (data_.empty() ? "M" : " M") : " L";
-        data_ += pixel(x) + " " + pixel(y);
+        data_ += at;
+        last_ = std::move(at);
         broken_ = false;
     }
 
@@ -180,14 +269,9 @@ class PathData {
 
   private:
     std::string data_;
+    std::string last_;
     bool broken_ = true;
 };
-
-constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
-
-double smoothedValue(const SmoothedSample& sample, std::size_t channel) {
-    return sample.accepted ? sample.values.at(channel) : NOT_A_NUMBER;
-}
 
 void drawValueTicks(SvgBuilder& svg, const Scale& scale, double left, double right, bool vertical) {
     const double low = std::min(scale.low, scale.high);
@@ -214,50 +298,152 @@ void drawValueTicks(SvgBuilder& svg, const Scale& scale, double left, double rig
     }
 }
 
+// A pixel column of one line in a time panel: the first, lowest, highest and last finite value
+// of the samples that fall into it, and when each came.
+struct Column {
+    std::size_t count = 0;
+    double first = 0.0;
+    double last = 0.0;
+    double low = 0.0;
+    double high = 0.0;
+    std::size_t lowAt = 0;
+    std::size_t highAt = 0;
+
+    void add(double value, std::size_t index) {
+        if (count++ == 0) {
+            first = low = high = value;
+            lowAt = highAt = index;
+        } else if (value < low) {
+            low = value;
+            lowAt = index;
+        } else if (value > high) {
+            high = value;
+            highAt = index;
+        }
+        last = value;
+    }
+};
+
+// One line of a time panel thinned to what the pixels can show: a path through each pixel
+// column's first, lowest, highest and last value (so spikes stay visible) that breaks where a
+// value is missing. Its size grows with the panel's width, not with the number of samples.
+class ColumnLine {
+  public:
+    explicit ColumnLine(std::size_t columns)
+        : columns_(columns)
+        , gaps_(columns, false) {}
+
+    void add(std::size_t column, double value, std::size_t index) {
+        if (std::isfinite(value)) {
+            columns_[column].add(value, index);
+        } else {
+            gaps_[column] = true;
+        }
+    }
+
+    [[nodiscard]] std::string pathData(const Scale& time, const Scale& value) const {
+        PathData path;
+        bool gap = false;
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+            gap = gap || gaps_[c];
+            const Column& column = columns_[c];
+            if (column.count == 0) {
+                continue;
+            }
+            if (gap) {
+                path.point(NOT_A_NUMBER, NOT_A_NUMBER);
+                gap = gaps_[c];
+            }
+            const double x = time(static_cast<double>(c) + 0.5);
+            const bool lowFirst = column.lowAt <= column.highAt;
+            for (const double v : {column.first, lowFirst ? column.low : column.high,
+                                   lowFirst ? column.high : column.low, column.last}) {
+                path.point(x, value(v));
+            }
+        }
+        return path.data();
+    }
+
+  private:
+    std::vector<Column> columns_;
+    std::vector<bool> gaps_;
+};
+
+// Which pixel column of a time panel each sample falls into.
+class TimeColumns {
+  public:
+    TimeColumns(double low, double high, std::size_t count)
+        : low_(low)
+        , span_(high - low)
+        , count_(count) {}
+
+    [[nodiscard]] std::size_t count() const noexcept { return count_; }
+
+    [[nodiscard]] std::size_t operator()(double timestamp) const noexcept {
+        const double share = (timestamp - low_) / span_;
+        if (!(share > 0.0)) { // also NaN: a single timestamp
+            return 0;
+        }
+        const double column = std::floor(share * static_cast<double>(count_));
+        return column >= static_cast<double>(count_ - 1) ? count_ - 1
+                                                         : static_cast<std::size_t>(column);
+    }
+
+  private:
+    double low_;
+    double span_;
+    std::size_t count_;
+};
+
 void drawTimePanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smoothed,
-                   std::size_t channel, double top, const Scale& time, double origin,
-                   bool lastPanel) {
+                   std::size_t channel, double top, const TimeColumns& columns,
+                   const Scale& seconds, bool lastPanel) {
     const double bottom = top + PANEL_HEIGHT;
+    const std::size_t count = trace.sampleCount();
+    const std::size_t channels = trace.channelCount();
     Range values;
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        values.add(trace.samples[i].values[channel]);
-        values.add(smoothedValue(smoothed.samples[i], channel));
+    ColumnLine raw(columns.count());
+    ColumnLine smooth(columns.count());
+    std::vector<bool> refused(columns.count(), false);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t column = columns(trace.timestamps[i]);
+        const double rawValue = trace.values[i * channels + channel];
+        const double smoothedValue = smoothed.values[i * channels + channel];
+        values.add(rawValue);
+        values.add(smoothedValue);
+        raw.add(column, rawValue, i);
+        smooth.add(column, smoothedValue, i);
+        refused[column] = refused[column] || !smoothed.accepted(i);
     }
     const Range padded = values.padded(0.06);
     const Scale value{padded.low, padded.high, bottom, top};
+    const Scale x{0.0, static_cast<double>(columns.count()), PANEL_LEFT, PANEL_LEFT + PANEL_WIDTH};
 
     svg.rect(PANEL_LEFT, top, PANEL_WIDTH, PANEL_HEIGHT, "frame");
     drawValueTicks(svg, value, PANEL_LEFT, PANEL_LEFT + PANEL_WIDTH, true);
-    drawValueTicks(svg, time, top, bottom, false);
-    svg.text(PANEL_LEFT, top - 8.0, trace.channelNames[channel], "label");
+    drawValueTicks(svg, seconds, top, bottom, false);
+    svg.text(PANEL_LEFT, top - 8.0, shortName(trace.channelNames[channel]), "label");
     if (lastPanel) {
         svg.text(PANEL_LEFT + PANEL_WIDTH / 2.0, bottom + 34.0, "time since the first sample (s)",
                  "label", "middle");
     }
 
-    // Runs of refused samples, as bands at least 2 px wide.
-    for (std::size_t i = 0; i < trace.samples.size();) {
-        if (smoothed.samples[i].accepted) {
-            ++i;
+    // Runs of columns with refused samples, as bands at least 2 px wide.
+    for (std::size_t c = 0; c < refused.size();) {
+        if (!refused[c]) {
+            ++c;
             continue;
         }
-        const double start = time((trace.samples[i].timestamp - origin) / 1000.0);
-        while (i < trace.samples.size() && !smoothed.samples[i].accepted) {
-            ++i;
+        const double start = x(static_cast<double>(c));
+        while (c < refused.size() && refused[c]) {
+            ++c;
         }
-        const double end = time((trace.samples[i - 1].timestamp - origin) / 1000.0);
-        svg.rect(start - 1.0, top, std::max(2.0, end - start + 2.0), PANEL_HEIGHT, "refused");
+        const double end = x(static_cast<double>(c));
+        svg.rect(start - 0.5, top, std::max(2.0, end - start + 1.0), PANEL_HEIGHT, "refused");
     }
 
-    PathData raw;
-    PathData smooth;
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        const double x = time((trace.samples[i].timestamp - origin) / 1000.0);
-        raw.point(x, value(trace.samples[i].values[channel]));
-        smooth.point(x, value(smoothedValue(smoothed.samples[i], channel)));
-    }
-    svg.path(raw.data(), "raw");
-    svg.path(smooth.data(), "smoothed");
+    svg.path(raw.pathData(x, value), "raw");
+    svg.path(smooth.pathData(x, value), "smoothed");
 }
 
 // Where the 2-D path goes: one scale for both axes, so that the path keeps its shape.
@@ -271,11 +457,11 @@ struct PathLayout {
 PathLayout layOutPath(const Trace& trace, const SmoothedTrace& smoothed, double maxHeight) {
     Range xs;
     Range ys;
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        xs.add(trace.samples[i].values[0]);
-        ys.add(trace.samples[i].values[1]);
-        xs.add(smoothedValue(smoothed.samples[i], 0));
-        ys.add(smoothedValue(smoothed.samples[i], 1));
+    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
+        xs.add(trace.values[2 * i]);
+        ys.add(trace.values[2 * i + 1]);
+        xs.add(smoothed.values[2 * i]);
+        ys.add(smoothed.values[2 * i + 1]);
     }
     PathLayout layout{xs.padded(0.04), ys.padded(0.04), 0.0, 0.0};
     const double unit = std::min(PATH_WIDTH / (layout.x.high - layout.x.low),
@@ -285,25 +471,32 @@ PathLayout layOutPath(const Trace& trace, const SmoothedTrace& smoothed, double 
     return layout;
 }
 
+// The 2-D path of a long trace shows every stride-th sample: a path has no pixel columns to
+// thin by, and this keeps the plot's size bounded.
+constexpr std::size_t MAX_PATH_POINTS = 2000;
+
 void drawPathPanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smoothed,
                    const PathLayout& layout, double top) {
     const double left = PATH_LEFT;
     const Scale x{layout.x.low, layout.x.high, left, left + layout.width};
     const Scale y{layout.y.low, layout.y.high, top, top + layout.height};
+    const std::size_t count = trace.sampleCount();
+    const std::size_t stride = (count + MAX_PATH_POINTS - 1) / MAX_PATH_POINTS;
 
     svg.rect(left, top, layout.width, layout.height, "frame");
     drawValueTicks(svg, y, left, left + layout.width, true);
     drawValueTicks(svg, x, top, top + layout.height, false);
     svg.text(left, top - 8.0,
-             "path: " + trace.channelNames[0] + " across, " + trace.channelNames[1] + " down",
+             "path: " + shortName(trace.channelNames[0]) + " across, " +
+                 shortName(trace.channelNames[1]) + " down" +
+                 (stride > 1 ? " (1 in every " + std::to_string(stride) + " samples)" : ""),
              "label");
 
     PathData raw;
     PathData smooth;
-    for (std::size_t i = 0; i < trace.samples.size(); ++i) {
-        raw.point(x(trace.samples[i].values[0]), y(trace.samples[i].values[1]));
-        smooth.point(x(smoothedValue(smoothed.samples[i], 0)),
-                     y(smoothedValue(smoothed.samples[i], 1)));
+    for (std::size_t i = 0; i < count; i += stride) {
+        raw.point(x(trace.values[2 * i]), y(trace.values[2 * i + 1]));
+        smooth.point(x(smoothed.values[2 * i]), y(smoothed.values[2 * i + 1]));
     }
     svg.path(raw.data(), "raw");
     svg.path(smooth.data(), "smoothed");
@@ -313,8 +506,8 @@ void drawPathPanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smo
 
 std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
                           const PlotCaption& caption) {
-    const std::size_t channels = trace.channelCount();
-    const bool withPath = channels == 2 && !trace.samples.empty();
+    const std::size_t channels = std::min(trace.channelCount(), MAX_PLOTTED_CHANNELS);
+    const bool withPath = trace.channelCount() == 2 && trace.sampleCount() > 0;
     const double panelsHeight = static_cast<double>(channels) * PANEL_HEIGHT +
                                 static_cast<double>(channels > 0 ? channels - 1 : 0) * PANEL_GAP;
     const PathLayout path = withPath ? layOutPath(trace, smoothed, panelsHeight) : PathLayout{};
@@ -334,7 +527,13 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
     svg.add("<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n");
     svg.text(PANEL_LEFT, 30.0, caption.title, "title");
     svg.text(PANEL_LEFT, 50.0, caption.subtitle, "subtitle");
-    svg.text(PANEL_LEFT, 68.0, caption.details, "subtitle");
+    svg.text(PANEL_LEFT, 68.0,
+             caption.details +
+                 (channels < trace.channelCount()
+                      ? " \u00b7 plotted: the first " + std::to_string(channels) + " of " +
+                            std::to_string(trace.channelCount()) + " channels"
+                      : ""),
+             "subtitle");
 
     // Legend.
     constexpr double LEGEND_Y = 90.0;
@@ -345,17 +544,18 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
     svg.rect(PANEL_LEFT + 190.0, LEGEND_Y - 6.0, 12.0, 12.0, "refusedKey");
     svg.text(PANEL_LEFT + 208.0, LEGEND_Y + 4.0, "refused by the filter bank", "tick");
 
-    if (!trace.samples.empty()) {
+    if (trace.sampleCount() > 0) {
         Range times;
-        for (const TraceSample& sample : trace.samples) {
-            times.add(sample.timestamp);
+        for (const double timestamp : trace.timestamps) {
+            times.add(timestamp);
         }
         const double span = (times.high - times.low) / 1000.0;
-        const Scale time{0.0, span > 0.0 ? span : 1.0, PANEL_LEFT, PANEL_LEFT + PANEL_WIDTH};
+        const Scale seconds{0.0, span > 0.0 ? span : 1.0, PANEL_LEFT, PANEL_LEFT + PANEL_WIDTH};
+        const TimeColumns columns(times.low, times.high, PIXEL_COLUMNS);
         for (std::size_t channel = 0; channel < channels; ++channel) {
             const double top =
                 PANELS_TOP + static_cast<double>(channel) * (PANEL_HEIGHT + PANEL_GAP);
-            drawTimePanel(svg, trace, smoothed, channel, top, time, times.low,
+            drawTimePanel(svg, trace, smoothed, channel, top, columns, seconds,
                           channel + 1 == channels);
         }
         if (withPath) {

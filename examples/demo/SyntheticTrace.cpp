@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <utility>
@@ -103,6 +104,8 @@ double roundToHundredths(double value) {
     return std::round(value * 100.0) / 100.0;
 }
 
+constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
+
 } // namespace
 
 Trace makeSyntheticTrace(std::uint64_t seed, const SyntheticTraceShape& shape) {
@@ -118,12 +121,11 @@ Trace makeSyntheticTrace(std::uint64_t seed, const SyntheticTraceShape& shape) {
         const Point eye = positionAt(schedule, timeMs);
         const double noiseX = shape.jitter * random.gaussian();
         const double noiseY = shape.jitter * random.gaussian();
-        TraceSample sample{timeMs,
-                           {roundToHundredths(eye.x + noiseX), roundToHundredths(eye.y + noiseY)}};
-        if (timeMs >= shape.dropoutStartMs && timeMs < shape.dropoutEndMs) {
-            sample.values.assign(2, std::numeric_limits<double>::quiet_NaN());
-        }
-        trace.samples.push_back(std::move(sample));
+        const bool lost = timeMs >= shape.dropoutStartMs && timeMs < shape.dropoutEndMs;
+        trace.addSample(timeMs,
+                        lost ? std::initializer_list<double>{NOT_A_NUMBER, NOT_A_NUMBER}
+                             : std::initializer_list<double>{roundToHundredths(eye.x + noiseX),
+                                                             roundToHundredths(eye.y + noiseY)});
         timeUs += 14000 + static_cast<std::int64_t>(random.uniform() * 5501.0);
     }
     return trace;

@@ -64,8 +64,8 @@ class SaccadeProgress {
 } // namespace
 
 TraceSummary summarizeTrace(const Trace& trace, const SmoothedTrace& smoothed) {
-    const auto& samples = trace.samples;
-    const std::size_t count = samples.size();
+    const std::vector<double>& times = trace.timestamps;
+    const std::size_t count = trace.sampleCount();
 
     TraceSummary summary;
     summary.samples = count;
@@ -78,19 +78,17 @@ TraceSummary summarizeTrace(const Trace& trace, const SmoothedTrace& smoothed) {
     std::vector<bool> usable(count);
     for (std::size_t i = 0; i < count; ++i) {
         usable[i] =
-            smoothed.samples.at(i).accepted &&
-            std::ranges::all_of(samples[i].values, [](double v) { return std::isfinite(v); });
+            smoothed.accepted(i) &&
+            std::ranges::all_of(trace.sampleValues(i), [](double v) { return std::isfinite(v); });
     }
-    auto raw = [&](std::size_t i) { return std::span<const double>(samples[i].values); };
-    auto smooth = [&](std::size_t i) {
-        return std::span<const double>(smoothed.samples[i].values);
-    };
+    auto raw = [&](std::size_t i) { return trace.sampleValues(i); };
+    auto smooth = [&](std::size_t i) { return smoothed.sampleValues(i); };
 
     // speed[i]: of the step from sample i - 1 to sample i, NaN when that step does not count.
     std::vector<double> speed(count, NOT_A_NUMBER);
     std::vector<double> speeds;
     for (std::size_t i = 1; i < count; ++i) {
-        const double interval = samples[i].timestamp - samples[i - 1].timestamp;
+        const double interval = times[i] - times[i - 1];
         if (usable[i - 1] && usable[i] && interval > 0.0) {
             speed[i] = distance(raw(i - 1), raw(i)) / interval;
             speeds.push_back(speed[i]);
@@ -113,9 +111,8 @@ TraceSummary summarizeTrace(const Trace& trace, const SmoothedTrace& smoothed) {
             } else {
                 saccades.back().last = i;
             }
-            lastSaccadeEnd = samples[i].timestamp;
-        } else if (!std::isnan(speed[i]) &&
-                   samples[i - 1].timestamp - lastSaccadeEnd >= SETTLE_MS) {
+            lastSaccadeEnd = times[i];
+        } else if (!std::isnan(speed[i]) && times[i - 1] - lastSaccadeEnd >= SETTLE_MS) {
             const double rawStep = distance(raw(i - 1), raw(i));
             const double smoothedStep = distance(smooth(i - 1), smooth(i));
             rawSquares += rawStep * rawStep;
@@ -136,14 +133,13 @@ TraceSummary summarizeTrace(const Trace& trace, const SmoothedTrace& smoothed) {
                         std::size_t from, std::size_t to) -> std::optional<double> {
         double previous = progress(signal(from));
         if (previous >= LAG_PROGRESS) {
-            return samples[from].timestamp;
+            return times[from];
         }
         for (std::size_t k = from + 1; k <= to && usable[k]; ++k) {
             const double current = progress(signal(k));
             if (current >= LAG_PROGRESS) {
                 const double share = (LAG_PROGRESS - previous) / (current - previous);
-                return samples[k - 1].timestamp +
-                       share * (samples[k].timestamp - samples[k - 1].timestamp);
+                return times[k - 1] + share * (times[k] - times[k - 1]);
             }
             previous = current;
         }

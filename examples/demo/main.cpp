@@ -18,6 +18,7 @@
 #include <pelto/types/Enumerations.hpp>
 #include <pelto/types/UserStatusOption.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -26,6 +27,7 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -84,6 +86,16 @@ std::string fixed(double value, int decimals) {
     return text.str();
 }
 
+// How much the smoothing changed the jitter, as a percentage when there was jitter to change.
+std::string jitterChange(const TraceSummary& summary) {
+    if (!(summary.rawJitter > 0.0)) {
+        return summary.smoothedJitter == 0.0 ? "unchanged: the raw signal is still"
+                                             : "the raw signal is still";
+    }
+    const double change = 100.0 * (summary.smoothedJitter / summary.rawJitter - 1.0);
+    return (change > 0.0 ? "+" : "") + fixed(change, 0) + "%";
+}
+
 void printRow(std::string_view label, const std::string& value) {
     std::cout << "  " << std::left << std::setw(18) << label << value << '\n';
 }
@@ -127,13 +139,17 @@ bool runInitialization() {
 }
 
 std::string describeTrace(const DemoOptions& options, const Trace& trace) {
+    constexpr std::size_t MAX_NAMES_SHOWN = 8;
     std::string names;
-    for (const auto& name : trace.channelNames) {
-        names += (names.empty() ? "" : ", ") + name;
+    for (std::size_t i = 0; i < std::min(trace.channelCount(), MAX_NAMES_SHOWN); ++i) {
+        names += (names.empty() ? "" : ", ") + trace.channelNames[i];
+    }
+    if (trace.channelCount() > MAX_NAMES_SHOWN) {
+        names += " and " + std::to_string(trace.channelCount() - MAX_NAMES_SHOWN) + " more";
     }
     const std::string source =
         options.input ? options.input->string() : "synthetic, seed " + std::to_string(options.seed);
-    const std::size_t count = trace.samples.size();
+    const std::size_t count = trace.sampleCount();
     return source + ": " + std::to_string(count) + (count == 1 ? " sample of " : " samples of ") +
            names;
 }
@@ -167,11 +183,9 @@ int run(const DemoOptions& options) {
     if (summary.fixationSteps == 0) {
         printRow("fixation jitter", "n/a: no fixation found");
     } else {
-        const double change = 100.0 * (summary.smoothedJitter / summary.rawJitter - 1.0);
         printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
                                         significant(summary.smoothedJitter, 3) + " (" +
-                                        (change > 0.0 ? "+" : "") + fixed(change, 0) +
-                                        "%): RMS step over " +
+                                        jitterChange(summary) + "): RMS step over " +
                                         std::to_string(summary.fixationSteps) + " steps");
     }
     if (summary.saccades == 0) {
@@ -206,8 +220,8 @@ int run(const DemoOptions& options) {
             " ms (max)"};
     const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
     const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
-    writeOutputFiles({{csvPath, formatSmoothedCsv(trace, smoothed)},
-                      {svgPath, renderSvgPlot(trace, smoothed, caption)}});
+    writeOutputFiles({{csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
+                      textFile(svgPath, renderSvgPlot(trace, smoothed, caption))});
 
     std::cout << "\n3. Files\n";
     printRow("CSV", csvPath.string());
