@@ -1,4 +1,5 @@
-"""Pelto for Python: the gaze tracker facade, the exact one-euro filter bank and the value types.
+"""Pelto for Python: the gaze tracker facade, the exact one-euro filter bank, its tuning and the
+value types.
 
 This is the simulator build: initialisation always reports no tracker and
 ``InitializationError.ERROR_NO_GAZE_ENGINE``; the filter bank works fully and gives, bit for bit,
@@ -6,6 +7,15 @@ what the C++ bank gives. Block smoothing of NumPy arrays runs in C++ without the
 
     import numpy as np, pelto
     smoothed = pelto.smooth(timestamps_ms, xy)            # (N,) and (N, 2) -> (N, 2), NaN = refused
+
+So does the tuning sweep, which picks min_cut_off and beta for a recording of your own::
+
+    result = pelto.tune(timestamps_ms, xy)                # or max_lag_ms=... for another budget
+    if result.ok:
+        smoothed = pelto.smooth(timestamps_ms, xy, min_cut_off=result.recommendation.min_cut_off,
+                                beta=result.recommendation.beta)
+    else:
+        print(result.message)                             # "cannot tune: ...", not an exception
 
 Names: classes, constants and enumeration cases keep their C++ names; operations and arguments
 are in PEP 8 style. From C++ to Python:
@@ -20,6 +30,20 @@ are in PEP 8 style. From C++ to Python:
   ``filter_samples(timestamps, values) -> (smoothed, accepted)``
 - a fresh bank over a whole recording: ``smooth(timestamps, values, *, freq, min_cut_off, beta,
   d_cut_off)``
+- ``tuning::measure(timestamps, values, channels, parameters, options)``:
+  ``measure(timestamps, values, *, freq, min_cut_off, beta, d_cut_off, fast_factor,
+  still_factor, settle_ms, lag_progress) -> Measurement`` (channels from the shape of ``values``)
+- ``tuning::tune(timestamps, values, channels, options)``: ``tune(timestamps, values, *,
+  max_lag_ms=None, freq, d_cut_off, threads=0, min_cut_off_steps, min_cut_off_low,
+  min_cut_off_high, beta_steps, boost_low, boost_high, fast_factor, still_factor, settle_ms,
+  lag_progress) -> TuningResult``: ``TuningOptions`` and ``MeasuringOptions`` as keyword arguments
+- ``Measurement``: ``Measurement`` with read-only attributes in PEP 8 style; its
+  ``parameters`` as ``freq``, ``min_cut_off``, ``beta``, ``d_cut_off``
+- ``TuningResult``: ``TuningResult`` with ``status``, ``ok``, ``message`` (``statusText(status)``),
+  ``recommendation`` (``None`` when empty), ``defaults``, ``lag_budget_ms`` (``maxLagMs``),
+  ``min_cut_off_grid`` and ``beta_grid`` (``minCutOffs``, ``betas``), the grid's figures as
+  ``grid_smoothed_jitter`` and ``grid_mean_lag_ms`` arrays of shape (M, B), and the front as the
+  arrays ``front_min_cut_off``, ``front_beta``, ``front_smoothed_jitter``, ``front_mean_lag_ms``
 - ``GazeTracker::initGazeTracker(delegate, option)``:
   ``GazeTracker.init_gaze_tracker(delegate, option=None)``
 - ``GazeTracker::deinitGazeTracker(tracker)``: ``GazeTracker.deinit_gaze_tracker(tracker)``
@@ -44,10 +68,11 @@ are in PEP 8 style. From C++ to Python:
   ``GazeInfo(timestamp, x, y, tracking_state, eye_movement_state, screen_state)`` and read-only
   attributes of the same names
 - ``StatusError``, ``InitializationError``, ``TrackingState``, ``EyeMovementState``,
-  ``ScreenState``, ``CalibrationMode``, ``AccuracyCriteria``: ``enum.IntEnum`` classes of the same
-  names and cases
+  ``ScreenState``, ``CalibrationMode``, ``AccuracyCriteria``, ``tuning::TuningStatus``:
+  ``enum.IntEnum`` classes of the same names and cases
 - ``fromRawValue<E>(raw)``: ``E(raw)`` (``ValueError`` for a raw value that is no case)
-- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``)
+- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``
+  and ``TuningStatus``, whose text is ``TuningResult.message``)
 - ``PELTO_VERSION_STRING``: ``__version__``
 
 Not offered: C++'s empty bank (``OneEuroFilterManager()`` here is the two-channel default bank),
@@ -64,10 +89,14 @@ from . import _pelto, main_queue
 from ._pelto import (
     GazeInfo,
     GazeTracker,
+    Measurement,
     OneEuroFilterManager,
+    TuningResult,
     UserStatusOption,
     __version__,
+    measure,
     smooth,
+    tune,
 )
 
 
@@ -103,6 +132,7 @@ EyeMovementState = _ENUMERATIONS["EyeMovementState"]
 ScreenState = _ENUMERATIONS["ScreenState"]
 CalibrationMode = _ENUMERATIONS["CalibrationMode"]
 AccuracyCriteria = _ENUMERATIONS["AccuracyCriteria"]
+TuningStatus = _ENUMERATIONS["TuningStatus"]
 StatusError.__doc__ = "Why tracking stopped, as reported with the stopped-tracking notification."
 InitializationError.__doc__ = "Outcome of creating a tracker; ERROR_NONE is success."
 TrackingState.__doc__ = "Whether a gaze sample was tracked, and how well."
@@ -110,6 +140,7 @@ EyeMovementState.__doc__ = "Kind of eye movement a gaze sample belongs to. Raw v
 ScreenState.__doc__ = "Whether the gaze point lies on the screen."
 CalibrationMode.__doc__ = "Number of calibration points of a run. Raw values 2, 3 and 4 are no case."
 AccuracyCriteria.__doc__ = "Accuracy criterion of a calibration run. Has no text."
+TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its text: TuningResult.message."
 
 __all__ = [
     "AccuracyCriteria",
@@ -118,12 +149,17 @@ __all__ = [
     "GazeInfo",
     "GazeTracker",
     "InitializationError",
+    "Measurement",
     "OneEuroFilterManager",
     "ScreenState",
     "StatusError",
     "TrackingState",
+    "TuningResult",
+    "TuningStatus",
     "UserStatusOption",
     "__version__",
     "main_queue",
+    "measure",
     "smooth",
+    "tune",
 ]

@@ -3,10 +3,14 @@ import enum
 from . import main_queue as main_queue
 from ._pelto import GazeInfo as GazeInfo
 from ._pelto import GazeTracker as GazeTracker
+from ._pelto import Measurement as Measurement
 from ._pelto import OneEuroFilterManager as OneEuroFilterManager
+from ._pelto import TuningResult as TuningResult
 from ._pelto import UserStatusOption as UserStatusOption
 from ._pelto import __version__ as __version__
+from ._pelto import measure as measure
 from ._pelto import smooth as smooth
+from ._pelto import tune as tune
 
 __all__ = [
     "AccuracyCriteria",
@@ -15,14 +19,19 @@ __all__ = [
     "GazeInfo",
     "GazeTracker",
     "InitializationError",
+    "Measurement",
     "OneEuroFilterManager",
     "ScreenState",
     "StatusError",
     "TrackingState",
+    "TuningResult",
+    "TuningStatus",
     "UserStatusOption",
     "__version__",
     "main_queue",
+    "measure",
     "smooth",
+    "tune",
 ]
 
 class _Enumeration(enum.IntEnum): ...
@@ -82,3 +91,12 @@ class AccuracyCriteria(_Enumeration):
     CRITERIA_0 = 0
     CRITERIA_1 = 1
     CRITERIA_2 = 2
+
+class TuningStatus(_Enumeration):
+    OK = 0
+    TOO_FEW_SAMPLES = 1
+    ALL_REFUSED = 2
+    NO_MOTION = 3
+    NO_MOVEMENTS = 4
+    NO_STILL_PERIODS = 5
+    NO_SETTING_WITHIN_BUDGET = 6

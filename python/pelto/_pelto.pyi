@@ -12,6 +12,7 @@ from . import (
     InitializationError,
     ScreenState,
     TrackingState,
+    TuningStatus,
 )
 
 __version__: str
@@ -93,6 +94,103 @@ def smooth(
     beta: float = 0.007,
     d_cut_off: float = 1.0,
 ) -> npt.NDArray[np.float64]: ...
+
+class Measurement:
+    @property
+    def freq(self) -> float: ...
+    @property
+    def min_cut_off(self) -> float: ...
+    @property
+    def beta(self) -> float: ...
+    @property
+    def d_cut_off(self) -> float: ...
+    @property
+    def samples(self) -> int: ...
+    @property
+    def refused(self) -> int: ...
+    @property
+    def still_steps(self) -> int: ...
+    @property
+    def movements(self) -> int: ...
+    @property
+    def lags_measured(self) -> int: ...
+    @property
+    def lags_censored(self) -> int: ...
+    @property
+    def raw_jitter(self) -> float: ...
+    @property
+    def smoothed_jitter(self) -> float: ...
+    @property
+    def jitter_ratio(self) -> float: ...
+    @property
+    def mean_lag_ms(self) -> float: ...
+    @property
+    def median_lag_ms(self) -> float: ...
+    @property
+    def max_lag_ms(self) -> float: ...
+
+class TuningResult:
+    @property
+    def status(self) -> TuningStatus: ...
+    @property
+    def ok(self) -> bool: ...
+    @property
+    def message(self) -> str: ...
+    @property
+    def recommendation(self) -> Measurement | None: ...
+    @property
+    def defaults(self) -> Measurement: ...
+    @property
+    def lag_budget_ms(self) -> float: ...
+    @property
+    def min_cut_off_grid(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def beta_grid(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def grid_smoothed_jitter(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def grid_mean_lag_ms(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def front_min_cut_off(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def front_beta(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def front_smoothed_jitter(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def front_mean_lag_ms(self) -> npt.NDArray[np.float64]: ...
+
+def measure(
+    timestamps: _Samples,
+    values: _Samples,
+    *,
+    freq: float = 30.0,
+    min_cut_off: float = 1.0,
+    beta: float = 0.007,
+    d_cut_off: float = 1.0,
+    fast_factor: float = 5.0,
+    still_factor: float = 5.0,
+    settle_ms: float = 200.0,
+    lag_progress: float = 0.9,
+) -> Measurement: ...
+def tune(
+    timestamps: _Samples,
+    values: _Samples,
+    *,
+    max_lag_ms: float | None = None,
+    freq: float = 30.0,
+    d_cut_off: float = 1.0,
+    threads: int = 0,
+    min_cut_off_steps: int = 25,
+    min_cut_off_low: float = 0.01,
+    min_cut_off_high: float = 10.0,
+    beta_steps: int = 25,
+    boost_low: float = 0.01,
+    boost_high: float = 1000.0,
+    fast_factor: float = 5.0,
+    still_factor: float = 5.0,
+    settle_ms: float = 200.0,
+    lag_progress: float = 0.9,
+) -> TuningResult: ...
 
 class GazeTracker:
     @staticmethod

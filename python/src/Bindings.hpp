@@ -4,15 +4,44 @@
 
 #include <pelto/types/Enumerations.hpp>
 
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace pelto::python {
 
 void bindTypes(pybind11::module_& module);
 void bindFilterBank(pybind11::module_& module);
 void bindTracker(pybind11::module_& module);
+void bindTuning(pybind11::module_& module);
+
+/// The table of TuningStatus, as the package builds its enumerations from (see Types.cpp).
+pybind11::tuple tuningStatuses();
+
+/// An array's shape as Python writes it: "(3,)", "(3, 2)".
+std::string shapeText(const pybind11::array& array);
+
+using Doubles = pybind11::array_t<double, pybind11::array::c_style | pybind11::array::forcecast>;
+
+/// Any sequence of real numbers or any real array as a C-ordered float64 array, converted at most
+/// once. Object, complex, boolean, text and other arrays are refused with TypeError.
+Doubles toDoubles(const pybind11::handle& input, const char* name);
+
+/// The checked inputs of a call over a recording.
+struct Block {
+    Doubles timestamps;
+    Doubles values;
+    std::size_t rows = 0;
+    std::size_t channels = 0;
+};
+
+/// Reads timestamps (N,) and values (N, C) or (N,) (one channel); ValueError or TypeError for
+/// anything else. `expected` is the bank's channel count, or 0 to take C from values.
+Block readBlock(const pybind11::handle& timestamps, const pybind11::handle& values,
+                std::size_t expected);
 
 /// The value as the package's `enum.IntEnum` class `className` gives it, or as a plain int when
 /// it is no case (it arrived as a bare integer, and is carried as it came). Needs the GIL.

@@ -27,7 +27,6 @@ namespace pelto::python {
 namespace {
 
 using Access = detail::OneEuroFilterManagerAccess;
-using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // Version of the pickled state's layout.
 constexpr std::int64_t STATE_FORMAT = 1;
@@ -68,69 +67,8 @@ const Bank& idle(const Bank& bank) {
     return bank;
 }
 
-std::string shapeText(const py::array& array) {
-    std::string text = "(";
-    for (py::ssize_t axis = 0; axis < array.ndim(); ++axis) {
-        text += std::to_string(array.shape(axis));
-        text += array.ndim() == 1 || axis + 1 < array.ndim() ? "," : "";
-        text += axis + 1 < array.ndim() ? " " : "";
-    }
-    return text + ")";
-}
-
-// Any sequence of real numbers or any real array as a C-ordered float64 array, converted at most
-// once. Object, complex, boolean, text and other arrays are refused with TypeError.
-Doubles toDoubles(const py::handle& input, const char* name) {
-    const py::array array = py::module_::import("numpy").attr("asarray")(input);
-    const char kind = array.dtype().kind();
-    if (kind != 'f' && kind != 'i' && kind != 'u') {
-        throw py::type_error(std::string(name) + " must hold real numbers (float or int), not " +
-                             py::str(array.dtype()).cast<std::string>());
-    }
-    return Doubles::ensure(array);
-}
-
 std::size_t channelsOf(const OneEuroFilterManager& bank) {
     return bank.filteredValues().size();
-}
-
-// The checked inputs of a block call.
-struct Block {
-    Doubles timestamps;
-    Doubles values;
-    std::size_t rows = 0;
-    std::size_t channels = 0;
-};
-
-// Reads timestamps (N,) and values (N, C) or (N,) (one channel). `expected` is the bank's
-// channel count, or 0 to take C from values.
-Block readBlock(const py::handle& timestamps, const py::handle& values, std::size_t expected) {
-    Block block{toDoubles(timestamps, "timestamps"), toDoubles(values, "values")};
-    if (block.timestamps.ndim() != 1) {
-        throw py::value_error("timestamps must be one-dimensional, one per row; got shape " +
-                              shapeText(block.timestamps));
-    }
-    const py::ssize_t dims = block.values.ndim();
-    if (dims != 1 && dims != 2) {
-        throw py::value_error("values must have shape (N, channels), or (N,) for one channel; "
-                              "got shape " +
-                              shapeText(block.values));
-    }
-    block.rows = static_cast<std::size_t>(block.timestamps.shape(0));
-    block.channels = dims == 1 ? 1 : static_cast<std::size_t>(block.values.shape(1));
-    if (static_cast<std::size_t>(block.values.shape(0)) != block.rows) {
-        throw py::value_error(std::to_string(block.rows) + " timestamps but values of shape " +
-                              shapeText(block.values) + ": one row of values per timestamp");
-    }
-    if (block.channels == 0) {
-        throw py::value_error("values of shape " + shapeText(block.values) + " hold no channel");
-    }
-    if (expected != 0 && block.channels != expected) {
-        throw py::value_error("values of shape " + shapeText(block.values) + " hold " +
-                              std::to_string(block.channels) + " channel(s) per row; this bank " +
-                              "smooths " + std::to_string(expected));
-    }
-    return block;
 }
 
 struct BlockResult {
@@ -204,6 +142,56 @@ std::string reprOf(const Bank& bank) {
 }
 
 } // namespace
+
+std::string shapeText(const py::array& array) {
+    std::string text = "(";
+    for (py::ssize_t axis = 0; axis < array.ndim(); ++axis) {
+        text += std::to_string(array.shape(axis));
+        text += array.ndim() == 1 || axis + 1 < array.ndim() ? "," : "";
+        text += axis + 1 < array.ndim() ? " " : "";
+    }
+    return text + ")";
+}
+
+Doubles toDoubles(const py::handle& input, const char* name) {
+    const py::array array = py::module_::import("numpy").attr("asarray")(input);
+    const char kind = array.dtype().kind();
+    if (kind != 'f' && kind != 'i' && kind != 'u') {
+        throw py::type_error(std::string(name) + " must hold real numbers (float or int), not " +
+                             py::str(array.dtype()).cast<std::string>());
+    }
+    return Doubles::ensure(array);
+}
+
+// The checked inputs of a block call.
+Block readBlock(const py::handle& timestamps, const py::handle& values, std::size_t expected) {
+    Block block{toDoubles(timestamps, "timestamps"), toDoubles(values, "values")};
+    if (block.timestamps.ndim() != 1) {
+        throw py::value_error("timestamps must be one-dimensional, one per row; got shape " +
+                              shapeText(block.timestamps));
+    }
+    const py::ssize_t dims = block.values.ndim();
+    if (dims != 1 && dims != 2) {
+        throw py::value_error("values must have shape (N, channels), or (N,) for one channel; "
+                              "got shape " +
+                              shapeText(block.values));
+    }
+    block.rows = static_cast<std::size_t>(block.timestamps.shape(0));
+    block.channels = dims == 1 ? 1 : static_cast<std::size_t>(block.values.shape(1));
+    if (static_cast<std::size_t>(block.values.shape(0)) != block.rows) {
+        throw py::value_error(std::to_string(block.rows) + " timestamps but values of shape " +
+                              shapeText(block.values) + ": one row of values per timestamp");
+    }
+    if (block.channels == 0) {
+        throw py::value_error("values of shape " + shapeText(block.values) + " hold no channel");
+    }
+    if (expected != 0 && block.channels != expected) {
+        throw py::value_error("values of shape " + shapeText(block.values) + " hold " +
+                              std::to_string(block.channels) + " channel(s) per row; this bank " +
+                              "smooths " + std::to_string(expected));
+    }
+    return block;
+}
 
 void bindFilterBank(py::module_& module) {
     using M = OneEuroFilterManager;

@@ -11,4 +11,5 @@ PYBIND11_MODULE(_pelto, module) {
     pelto::python::bindTypes(module);
     pelto::python::bindFilterBank(module);
     pelto::python::bindTracker(module);
+    pelto::python::bindTuning(module);
 }

@@ -84,6 +84,7 @@ py::list enumerations() {
                                              {{"CRITERIA_0", AccuracyCriteria::CRITERIA_0},
                                               {"CRITERIA_1", AccuracyCriteria::CRITERIA_1},
                                               {"CRITERIA_2", AccuracyCriteria::CRITERIA_2}}));
+    all.append(tuningStatuses());
     return all;
 }
 
