@@ -348,10 +348,13 @@ static void testInitializationReport(void) {
 enum { TUNING_ROWS = 40 * 43 };
 
 static void testTuning(void) {
-    static double timestamps[TUNING_ROWS], values[TUNING_ROWS];
+    static double timestamps[TUNING_ROWS];
+    static double values[TUNING_ROWS];
     for (size_t i = 0; i < TUNING_ROWS; ++i) {
-        const size_t period = i / 43, phase = i % 43;
-        const double from = period % 2 ? 100.0 : 0.0, to = 100.0 - from;
+        const size_t period = i / 43;
+        const size_t phase = i % 43;
+        const double from = period % 2 ? 100.0 : 0.0;
+        const double to = 100.0 - from;
         timestamps[i] = 16.0 * (double)i;
         values[i] = (phase < 3 ? from + (to - from) * (double)(phase + 1) / 3.0 : to) +
                     (double)((i * 37) % 11) * 0.4 - 2.0;
