@@ -25,7 +25,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <iterator>
 #include <limits>
 #include <new>
 #include <optional>
@@ -313,7 +312,7 @@ class Session {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     pelto::detail::useInstructionSet(
-        pelto::detail::INSTRUCTION_SETS[size % std::size(pelto::detail::INSTRUCTION_SETS)]);
+        pelto::detail::INSTRUCTION_SETS.at(size % pelto::detail::INSTRUCTION_SETS.size()));
     ByteReader in({data, size});
     const bool empty = in.byte() % 16U == 0;
     Parameters parameters;

@@ -2,6 +2,7 @@
 
 #include "filters/FilterBankKernel.hpp"
 
+#include <array>
 #include <cstddef>
 #include <optional>
 #include <string_view>
@@ -17,8 +18,8 @@ namespace pelto::detail {
 // The instruction sets of the variants, narrowest first.
 enum class InstructionSet : unsigned char { Baseline, Avx2, Avx512 };
 
-inline constexpr InstructionSet INSTRUCTION_SETS[] = {InstructionSet::Baseline,
-                                                      InstructionSet::Avx2, InstructionSet::Avx512};
+inline constexpr std::array<InstructionSet, 3> INSTRUCTION_SETS{
+    InstructionSet::Baseline, InstructionSet::Avx2, InstructionSet::Avx512};
 
 // One sample of `channels` values through every channel of a bank:
 // smoothChannels compiled for one instruction set.
