@@ -8,10 +8,15 @@
 // with frames ±1.5 ms late or early, about 1% of frames dropped and blinks that
 // leave 100 to 300 ms gaps.
 //
+// The library's bank runs with each instruction set the CPU supports (argument
+// `isa`: 0 baseline, 1 AVX2, 2 AVX-512), chosen explicitly; a set the CPU lacks
+// is reported as skipped.
+//
 // One item is one channel of one sample. The counter allocs_per_sample must be 0.
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
 #include "ReferenceBank.hpp"
+#include "filters/FilterBankKernels.hpp"
 #include "filters/OneEuroFilter.hpp"
 #include "support/AllocationCounter.hpp"
 
@@ -216,6 +221,17 @@ template <class Block> void runBlocks(benchmark::State& state, Block&& block) {
         benchmark::Counter(static_cast<double>(allocations) / static_cast<double>(samples));
 }
 
+// A bank of the benchmark's channels, smoothing with the instruction set of its
+// argument `isa`; false (and the benchmark skipped) when the CPU lacks it.
+bool useInstructionSet(benchmark::State& state) {
+    const auto set = pelto::detail::INSTRUCTION_SETS[static_cast<std::size_t>(state.range(2))];
+    if (!pelto::detail::useInstructionSet(set)) {
+        state.SkipWithError("this CPU lacks the instruction set");
+        return false;
+    }
+    return true;
+}
+
 pelto::OneEuroFilterManager makeBank(const benchmark::State& state) {
     return {state.range(0), 30.0, 1.0, 0.007, 1.0};
 }
@@ -225,6 +241,9 @@ pelto::bench::ReferenceBank makeReference(const benchmark::State& state) {
 }
 
 void BM_filterValues(benchmark::State& state) {
+    if (!useInstructionSet(state)) {
+        return;
+    }
     const auto channels = static_cast<std::size_t>(state.range(0));
     pelto::OneEuroFilterManager bank = makeBank(state);
     run(state, [&](double timestamp, const double* val) {
@@ -240,6 +259,9 @@ void BM_referenceValues(benchmark::State& state) {
 }
 
 void BM_filterSamples(benchmark::State& state) {
+    if (!useInstructionSet(state)) {
+        return;
+    }
     pelto::OneEuroFilterManager bank = makeBank(state);
     runBlocks(state, [&](std::span<const double> timestamps, std::span<const double> values,
                          std::span<double> smoothed) {
@@ -273,23 +295,30 @@ void BM_textbookOneEuro(benchmark::State& state) {
 }
 
 // The reference bank measures something else if it does not give the library's
-// bits: check both clocks before measuring.
+// bits: check both clocks, with every instruction set the CPU supports, before
+// measuring.
 bool referenceMatchesLibrary() {
-    for (const Clock clock : {Clock::Steady, Clock::Camera}) {
-        for (const std::int64_t channels : {2, 3, 8, 136}) {
-            const auto n = static_cast<std::size_t>(channels);
-            const Stream stream = makeStream(n, clock);
-            pelto::OneEuroFilterManager bank(channels, 30.0, 1.0, 0.007, 1.0);
-            pelto::bench::ReferenceBank reference(n, 30.0, 1.0, 0.007, 1.0);
-            for (std::size_t row = 0; row < STREAM_LENGTH; ++row) {
-                const double* val = &stream.values[row * n];
-                if (bank.filterValues(stream.timestamps[row], {val, n}) !=
-                        reference.filterValues(stream.timestamps[row], val) ||
-                    std::memcmp(bank.filteredValues().data(), reference.values().data(),
-                                n * sizeof(double)) != 0) {
-                    std::fprintf(stderr, "reference bank differs: %lld channels, row %zu\n",
-                                 static_cast<long long>(channels), row);
-                    return false;
+    for (const pelto::detail::InstructionSet set : pelto::detail::INSTRUCTION_SETS) {
+        if (!pelto::detail::useInstructionSet(set)) {
+            continue;
+        }
+        for (const Clock clock : {Clock::Steady, Clock::Camera}) {
+            for (const std::int64_t channels : {2, 3, 8, 15, 136}) {
+                const auto n = static_cast<std::size_t>(channels);
+                const Stream stream = makeStream(n, clock);
+                pelto::OneEuroFilterManager bank(channels, 30.0, 1.0, 0.007, 1.0);
+                pelto::bench::ReferenceBank reference(n, 30.0, 1.0, 0.007, 1.0);
+                for (std::size_t row = 0; row < STREAM_LENGTH; ++row) {
+                    const double* val = &stream.values[row * n];
+                    if (bank.filterValues(stream.timestamps[row], {val, n}) !=
+                            reference.filterValues(stream.timestamps[row], val) ||
+                        std::memcmp(bank.filteredValues().data(), reference.values().data(),
+                                    n * sizeof(double)) != 0) {
+                        std::fprintf(stderr, "reference bank differs: %s, %lld channels, row %zu\n",
+                                     pelto::OneEuroFilterManager::instructionSet().data(),
+                                     static_cast<long long>(channels), row);
+                        return false;
+                    }
                 }
             }
         }
@@ -306,11 +335,22 @@ void channelsAndClocks(benchmark::internal::Benchmark* b) {
     }
 }
 
+void channelsClocksAndInstructionSets(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"channels", "camera", "isa"});
+    for (const std::int64_t isa : {0, 1, 2}) {
+        for (const std::int64_t clock : {0, 1}) {
+            for (const std::int64_t channels : {2, 8, 136, 1000}) {
+                b->Args({channels, clock, isa});
+            }
+        }
+    }
+}
+
 } // namespace
 
-BENCHMARK(BM_filterValues)->Apply(channelsAndClocks);
+BENCHMARK(BM_filterValues)->Apply(channelsClocksAndInstructionSets);
 BENCHMARK(BM_referenceValues)->Apply(channelsAndClocks);
-BENCHMARK(BM_filterSamples)->Apply(channelsAndClocks);
+BENCHMARK(BM_filterSamples)->Apply(channelsClocksAndInstructionSets);
 BENCHMARK(BM_referenceSamples)->Apply(channelsAndClocks);
 BENCHMARK(BM_perChannelObjects)->Apply(channelsAndClocks);
 BENCHMARK(BM_textbookOneEuro)->Apply(channelsAndClocks);

@@ -10,10 +10,15 @@
 // - the same samples smoothed through filterSamples, in blocks split where the input says (empty
 //   ones included), give every row's answer and values bit for bit, and a block whose buffers do
 //   not fit is refused whole, with nothing written.
+//
+// Each input runs with the instruction set its length picks, when the CPU supports it (else with
+// the one in force): the one-channel banks run pairs whatever the choice, so every variant is
+// checked against the pair code.
 
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
 #include "FuzzSupport.hpp"
+#include "filters/FilterBankKernels.hpp"
 
 #include <algorithm>
 #include <array>
@@ -306,6 +311,8 @@ class Session {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    pelto::detail::useInstructionSet(
+        pelto::detail::INSTRUCTION_SETS.at(size % pelto::detail::INSTRUCTION_SETS.size()));
     ByteReader in({data, size});
     const bool empty = in.byte() % 16U == 0;
     Parameters parameters;

@@ -1,6 +1,7 @@
 #include <pelto/filters/OneEuroFilterManager.hpp>
 #include <pelto/pelto.h>
 
+#include "filters/FilterBankKernels.hpp"
 #include "filters/OneEuroFilter.hpp"
 #include "filters/OneEuroFilterManagerAccess.hpp"
 #include "support/AllocationCounter.hpp"
@@ -12,17 +13,28 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <ostream>
 #include <random>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
+
+namespace pelto::detail {
+// GoogleTest finds it by argument-dependent lookup.
+void PrintTo(InstructionSet set, std::ostream* os) {
+    *os << nameOf(set);
+}
+} // namespace pelto::detail
 
 namespace {
 
 using pelto::OneEuroFilterManager;
+using pelto::detail::InstructionSet;
 using pelto::detail::OneEuroFilter;
 using Values = std::vector<double>;
 using Flags = std::vector<std::uint8_t>;
@@ -333,6 +345,47 @@ TEST(OneEuroFilterManager, CBlockCallMatchesTheCppOne) {
     pelto_one_euro_filter_manager_destroy(c);
 }
 
+// Puts a variant of the per-channel work in force for a scope, then the one before.
+class InstructionSetInForce {
+  public:
+    explicit InstructionSetInForce(InstructionSet set)
+        : before_(pelto::detail::rowKernels().instructionSet)
+        , ok_(pelto::detail::useInstructionSet(set)) {}
+    InstructionSetInForce(const InstructionSetInForce&) = delete;
+    InstructionSetInForce& operator=(const InstructionSetInForce&) = delete;
+    ~InstructionSetInForce() { pelto::detail::useInstructionSet(before_); }
+    [[nodiscard]] bool ok() const { return ok_; }
+
+  private:
+    InstructionSet before_;
+    bool ok_;
+};
+
+// The widest variant the CPU runs, no wider than PELTO_ISA asks, is the one in force (CTest also
+// runs this test with PELTO_ISA set), and both interfaces name it.
+TEST(OneEuroFilterManager, NamesTheInstructionSetInForce) {
+    InstructionSet widest = InstructionSet::Baseline;
+    for (const InstructionSet set : pelto::detail::INSTRUCTION_SETS) {
+        widest = pelto::detail::canRun(set) ? set : widest;
+    }
+    if (const char* cap = std::getenv("PELTO_ISA")) { // NOLINT(concurrency-mt-unsafe)
+        const auto named = pelto::detail::instructionSetNamed(cap);
+        ASSERT_TRUE(named) << cap;
+        widest = std::min(widest, *named);
+    }
+    EXPECT_EQ(OneEuroFilterManager::instructionSet(), pelto::detail::nameOf(widest));
+    EXPECT_EQ(std::string_view(pelto_filter_instruction_set()), pelto::detail::nameOf(widest));
+    for (const InstructionSet set : pelto::detail::INSTRUCTION_SETS) {
+        const InstructionSetInForce chosen(set);
+        EXPECT_EQ(chosen.ok(), pelto::detail::canRun(set));
+        EXPECT_EQ(pelto::detail::instructionSetNamed(pelto::detail::nameOf(set)), set);
+        EXPECT_EQ(std::string_view(pelto_filter_instruction_set()),
+                  pelto::detail::nameOf(chosen.ok() ? set : widest));
+    }
+    EXPECT_EQ(pelto::detail::instructionSetNamed("sse2"), std::nullopt);
+    EXPECT_EQ(OneEuroFilterManager::instructionSet(), pelto::detail::nameOf(widest));
+}
+
 // The bank against the plainest reading of its contract: one independent
 // one-euro filter per channel, each fed the whole stream, all rebuilt when any
 // output is not finite.
@@ -371,6 +424,7 @@ class ReferenceBank {
 struct StreamCase {
     const char* name;
     std::uint64_t seed;
+    std::size_t steps;
     std::size_t channels;
     double freq;
     double minCutOff;
@@ -382,10 +436,16 @@ void PrintTo(const StreamCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class RandomStream : public testing::TestWithParam<StreamCase> {};
+// Each case runs with each variant of the per-channel work, chosen explicitly.
+class RandomStream : public testing::TestWithParam<std::tuple<InstructionSet, StreamCase>> {};
 
 TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
-    const StreamCase& c = GetParam();
+    const InstructionSet set = std::get<0>(GetParam());
+    const StreamCase& c = std::get<1>(GetParam());
+    const InstructionSetInForce chosen(set);
+    if (!chosen.ok()) {
+        GTEST_SKIP() << "this CPU cannot run the " << pelto::detail::nameOf(set) << " variant";
+    }
     std::mt19937_64 rng(c.seed);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::normal_distribution<double> noise(0.0, 40.0);
@@ -406,7 +466,7 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
     Flags flags;
     double now = 0.0;
     std::size_t accepted = 0;
-    for (int step = 0; step < 5000; ++step) {
+    for (std::size_t step = 0; step < c.steps; ++step) {
         const double pick = unit(rng);
         double timestamp = now;
         if (pick < 0.01) {
@@ -424,9 +484,10 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
         Values val(c.channels);
         for (double& v : val) {
             v = 500.0 + noise(rng);
-            if (unit(rng) < 0.002) {
-                v = specials[static_cast<std::size_t>(unit(rng) * specials.size())];
-            }
+        }
+        if (unit(rng) < 0.01) { // in any lane of any vector width
+            val[static_cast<std::size_t>(unit(rng) * static_cast<double>(c.channels))] =
+                specials[static_cast<std::size_t>(unit(rng) * specials.size())];
         }
         const bool expected = reference.filterValues(timestamp, val);
         ASSERT_EQ(bank.filterValues(timestamp, val), expected) << "step " << step;
@@ -439,7 +500,7 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
                             bank.filteredValues().end());
         flags.push_back(expected ? 1 : 0);
     }
-    EXPECT_GT(accepted, 1000U); // the stream exercised smoothing, not only resets
+    EXPECT_GT(accepted, c.steps / 5); // the stream exercised smoothing, not only resets
 
     // The same stream in one block, and in blocks split at random points (empty ones
     // included, some without flags), gives the same bits row by row.
@@ -488,15 +549,23 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
     EXPECT_EQ(blockFlags, flags);
 }
 
+// Channel counts that leave every vector width a remainder (15 = 8 + 4 + 2 + 1), and many.
 INSTANTIATE_TEST_SUITE_P(
     Streams, RandomStream,
-    testing::Values(StreamCase{"Defaults", 1, 2, 30.0, 1.0, 0.007, 1.0},
-                    StreamCase{"ManyChannels", 2, 136, 60.0, 0.5, 0.01, 2.0},
-                    StreamCase{"OddChannels", 3, 7, 120.0, 1.0, 0.1, 1.0},
-                    StreamCase{"NegativeBeta", 4, 3, 30.0, 1.0, -0.05, 1.0},
-                    StreamCase{"TinyCutoffs", 5, 4, 30.0, 1e-300, 0.007, 5e-324},
-                    StreamCase{"DefaultedParameters", 6, 5, -3.0, 0.0, 0.0, -1.0},
-                    StreamCase{"OneChannel", 7, 1, 1000.0, 3.0, 1.0, 0.1}),
-    [](const testing::TestParamInfo<StreamCase>& p) { return std::string(p.param.name); });
+    testing::Combine(
+        testing::ValuesIn(pelto::detail::INSTRUCTION_SETS),
+        testing::Values(StreamCase{"Defaults", 1, 5000, 2, 30.0, 1.0, 0.007, 1.0},
+                        StreamCase{"ManyChannels", 2, 5000, 136, 60.0, 0.5, 0.01, 2.0},
+                        StreamCase{"OddChannels", 3, 5000, 7, 120.0, 1.0, 0.1, 1.0},
+                        StreamCase{"NegativeBeta", 4, 5000, 3, 30.0, 1.0, -0.05, 1.0},
+                        StreamCase{"TinyCutoffs", 5, 5000, 4, 30.0, 1e-300, 0.007, 5e-324},
+                        StreamCase{"DefaultedParameters", 6, 5000, 5, -3.0, 0.0, 0.0, -1.0},
+                        StreamCase{"OneChannel", 7, 5000, 1, 1000.0, 3.0, 1.0, 0.1},
+                        StreamCase{"EveryWidthLeftOver", 8, 5000, 15, 60.0, 1.0, 0.05, 1.0},
+                        StreamCase{"Landmarks", 9, 600, 1000, 30.0, 0.3, 0.02, 1.0})),
+    [](const testing::TestParamInfo<RandomStream::ParamType>& p) {
+        return std::string(pelto::detail::nameOf(std::get<0>(p.param))) + "_" +
+               std::get<1>(p.param).name;
+    });
 
 } // namespace

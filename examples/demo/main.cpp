@@ -12,6 +12,7 @@
 #include "SyntheticTrace.hpp"
 #include "TraceSummary.hpp"
 
+#include <pelto/filters/OneEuroFilterManager.hpp>
 #include <pelto/platform/MainQueue.hpp>
 #include <pelto/tracker/Delegates.hpp>
 #include <pelto/tracker/GazeTracker.hpp>
@@ -167,6 +168,8 @@ int run(const DemoOptions& options) {
 
     std::cout << "Pelto demo\n";
     printRow("library version", pelto::GazeTracker::getFrameworkVersion());
+    // The filter bank's instruction set: the same results on every machine, not the same speed.
+    printRow("filter vectors", std::string(pelto::OneEuroFilterManager::instructionSet()));
     std::cout << '\n';
     if (!runInitialization()) {
         return EXIT_FAILED;

@@ -91,6 +91,7 @@
  *     getFilteredValues                       pelto_one_euro_filter_manager_get_filtered_values
  *     (block smoothing)                       pelto_one_euro_filter_manager_filter_samples
  *     (copy, release)                         pelto_one_euro_filter_manager_clone / _destroy
+ *     instructionSet                          pelto_filter_instruction_set
  *
  *   Enumerations StatusError, InitializationError, TrackingState, EyeMovementState, ScreenState,
  *   CalibrationMode, AccuracyCriteria
@@ -290,6 +291,13 @@ PELTO_EXPORT size_t pelto_one_euro_filter_manager_get_filtered_values(
 PELTO_EXPORT size_t pelto_one_euro_filter_manager_filter_samples(
     pelto_one_euro_filter_manager* bank, const double* timestamps, size_t rows,
     const double* values, size_t channels, double* smoothed, uint8_t* accepted) PELTO_NOEXCEPT;
+
+/// The instruction set the filter banks' per-channel work runs with in this process: "baseline"
+/// (x86-64's SSE2, or the portable code elsewhere), "avx2" or "avx512", the widest the CPU
+/// supports, chosen once. Every choice gives the same results bit for bit; only the speed differs.
+/// The environment variable PELTO_ISA, set to one of these names before the first sample, caps
+/// the choice. Static text, never NULL.
+PELTO_EXPORT const char* pelto_filter_instruction_set(void) PELTO_NOEXCEPT;
 
 /* ---- Gaze sample ------------------------------------------------------------------------------
  * An immutable gaze sample; may be read from any thread. */

@@ -472,6 +472,11 @@ size_t pelto_one_euro_filter_manager_filter_samples(pelto_one_euro_filter_manage
     }
 }
 
+const char* pelto_filter_instruction_set(void) noexcept {
+    // The names are string literals: their views end in a null character.
+    return pelto::OneEuroFilterManager::instructionSet().data();
+}
+
 // Gaze sample
 
 pelto_gaze_info* pelto_gaze_info_create(double timestamp, double x, double y,

@@ -4,9 +4,9 @@
 
 namespace pelto::detail {
 
-// First-order exponential smoothing of one scalar signal (T = double), or of two
-// signals sampled together (T = DoublePair). Remembers the last raw input so that
-// its owner can compute a rate of change.
+// First-order exponential smoothing of one scalar signal (T = double), or of
+// several signals sampled together (T a lane vector of Lanes.hpp). Remembers the last raw input so
+// that its owner can compute a rate of change.
 template <class T> class BasicLowPassFilter {
   public:
     BasicLowPassFilter() noexcept = default;
@@ -18,14 +18,14 @@ template <class T> class BasicLowPassFilter {
 
     // The alpha that setAlpha leaves in force: `alpha` if it lies in (0, 1] or is
     // a NaN, otherwise `current`.
-    [[nodiscard]] static T acceptedAlpha(T alpha, T current) noexcept {
+    [[nodiscard, gnu::always_inline]] static T acceptedAlpha(T alpha, T current) noexcept {
         return alpha <= 0.0 || alpha > 1.0 ? current : alpha;
     }
 
     // One smoothing step of an initialised filter: two separate products, then
     // the sum. s + a * (v - s) differs in the last bits, and so would a fused
     // multiply-add.
-    [[nodiscard]] static T blend(T alpha, T value, T smoothed) noexcept {
+    [[nodiscard, gnu::always_inline]] static T blend(T alpha, T value, T smoothed) noexcept {
         return alpha * value + (1.0 - alpha) * smoothed;
     }
 

@@ -19,8 +19,8 @@ struct FilterTiming {
     double derivativeAlpha;
 };
 
-// One-euro filter of one scalar signal (T = double), or of two signals sampled
-// together (T = DoublePair), at irregular integer-millisecond timestamps: a
+// One-euro filter of one scalar signal (T = double), or of several signals
+// sampled together (T a lane vector of Lanes.hpp), at irregular integer-millisecond timestamps: a
 // low-pass filter whose cutoff rises with the signal's speed.
 //
 // A sample is processed in three steps that a filter bank can share across
@@ -81,7 +81,8 @@ template <class T> class BasicOneEuroFilter {
     }
 
     // The cutoff for a filtered rate of change edv.
-    [[nodiscard]] static T cutoffFor(T edv, double beta, double mincutoff) noexcept {
+    [[nodiscard, gnu::always_inline]] static T cutoffFor(T edv, double beta,
+                                                         double mincutoff) noexcept {
         return magnitude(edv) * beta + mincutoff;
     }
 
@@ -90,7 +91,7 @@ template <class T> class BasicOneEuroFilter {
     // Smoothing factor for a cutoff at the sampling period te (seconds), for one
     // cutoff or a lane pair. No guard: IEEE 754 decides zero and infinite operands.
     template <class Cutoff>
-    [[nodiscard]] static Cutoff alphaFor(Cutoff cutoff, double te) noexcept {
+    [[nodiscard, gnu::always_inline]] static Cutoff alphaFor(Cutoff cutoff, double te) noexcept {
         const Cutoff tau = 1.0 / (cutoff * TWO_PI);
         return 1.0 / (tau / te + 1.0);
     }

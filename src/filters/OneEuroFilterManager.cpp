@@ -1,6 +1,6 @@
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
-#include "filters/FilterBankKernel.hpp"
+#include "filters/FilterBankKernels.hpp"
 #include "filters/OneEuroFilter.hpp"
 
 #include <algorithm>
@@ -105,21 +105,10 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
     return entry.clock;
 }
 
-template <bool Started>
-[[gnu::always_inline]] inline bool OneEuroFilterManager::smoothChannels(const double* val,
-                                                                        double* out) noexcept {
-    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
-    double* const arrays = lanes_.data();
-    const detail::ChannelArrays state{arrays, arrays + lanes, arrays + 2 * lanes,
-                                      arrays + 3 * lanes, lanes};
-    const detail::SharedStep step{clock_.freq, clock_.period, derivativeAlpha_, beta_, minCutOff_};
-    return detail::smoothChannels<Started>(step, val, channels_, state, out);
-}
-
-// One sample of channels_ values, after its length has been checked. An accepted
-// sample's results also go to `out` unless it is null.
-inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val,
-                                            double* out) noexcept {
+// One sample of channels_ values, after its length has been checked, through the
+// kernels in force. An accepted sample's results also go to `out` unless it is null.
+inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val, double* out,
+                                            const detail::RowKernels& kernels) noexcept {
     if (!(timestamp >= TIMESTAMP_LOWER_BOUND && timestamp < TIMESTAMP_UPPER_BOUND)) {
         return false;
     }
@@ -134,7 +123,22 @@ inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val,
     lastTime_ = t;
     derivativeAlpha_ =
         detail::LowPassFilter::acceptedAlpha(clock_.derivativeAlpha, derivativeAlpha_);
-    const bool finite = started_ ? smoothChannels<true>(val, out) : smoothChannels<false>(val, out);
+    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
+    double* const arrays = lanes_.data();
+    const detail::ChannelArrays state{arrays, arrays + lanes, arrays + 2 * lanes,
+                                      arrays + 3 * lanes, lanes};
+    const detail::SharedStep step{clock_.freq, clock_.period, derivativeAlpha_, beta_, minCutOff_};
+    bool finite = false;
+    if (channels_ < detail::NARROWEST_WIDE_VECTOR) {
+        // Every variant runs these channels in pairs alone: inline, without a call.
+        finite = started_
+                     ? detail::smoothChannels<true, detail::LANES_PER_VECTOR>(step, val, channels_,
+                                                                              state, out)
+                     : detail::smoothChannels<false, detail::LANES_PER_VECTOR>(step, val, channels_,
+                                                                               state, out);
+    } else {
+        finite = (started_ ? kernels.started : kernels.fresh)(step, val, channels_, state, out);
+    }
     started_ = true;
     if (!finite) [[unlikely]] {
         reset();
@@ -147,7 +151,7 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
     if (val.size() != channels_ || channels_ == 0) {
         return false;
     }
-    return smoothRow(timestamp, val.data(), nullptr);
+    return smoothRow(timestamp, val.data(), nullptr, detail::rowKernels());
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
@@ -180,9 +184,10 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
         return 0;
     }
     const std::size_t rowBytes = channels * sizeof(double);
+    const detail::RowKernels& kernels = detail::rowKernels();
     for (std::size_t row = 0; row < rows; ++row) {
         double* const out = smoothed.data() + row * channels;
-        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out);
+        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out, kernels);
         if (!ok) [[unlikely]] {
             // Unchanged by a refused timestamp, or zeros after a reset.
             std::memcpy(out, lanes_.data(), rowBytes);
@@ -193,6 +198,10 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
         acceptedRows += ok ? 1 : 0;
     }
     return acceptedRows;
+}
+
+std::string_view OneEuroFilterManager::instructionSet() noexcept {
+    return detail::nameOf(detail::rowKernels().instructionSet);
 }
 
 void OneEuroFilterManager::reset() noexcept {

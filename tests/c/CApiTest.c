@@ -167,6 +167,9 @@ static void testFilterBank(void) {
     CHECK(pelto_one_euro_filter_manager_get_filtered_values(empty, NULL, 0) == 0);
     pelto_one_euro_filter_manager_destroy(empty);
     CHECK(pelto_one_euro_filter_manager_clone(NULL) == NULL);
+    const char* vectors = pelto_filter_instruction_set();
+    CHECK(strcmp(vectors, "baseline") == 0 || strcmp(vectors, "avx2") == 0 ||
+          strcmp(vectors, "avx512") == 0);
 }
 
 static bool flagsAre(const pelto_user_status_option* option, bool attention, bool blink,

@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace pelto {
 
 namespace detail {
 struct OneEuroFilterManagerAccess;
+struct RowKernels;
 } // namespace detail
 
 /// A bank of one-euro filters that smooths several channels sampled together,
@@ -88,6 +90,13 @@ class PELTO_EXPORT OneEuroFilterManager {
     std::size_t filterSamples(std::span<const double> timestamps, std::span<const double> values,
                               std::span<double> smoothed, std::span<std::uint8_t> accepted);
 
+    /// The instruction set the banks' per-channel work runs with in this process:
+    /// "baseline" (x86-64's SSE2, or the portable code elsewhere), "avx2" or
+    /// "avx512", the widest the CPU supports, chosen once. Every choice gives the
+    /// same results bit for bit; only the speed differs. The environment variable
+    /// PELTO_ISA, set to one of these names before the first sample, caps the choice.
+    [[nodiscard]] static std::string_view instructionSet() noexcept;
+
     void swap(OneEuroFilterManager& other) noexcept;
     friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
 
@@ -113,15 +122,14 @@ class PELTO_EXPORT OneEuroFilterManager {
     static constexpr std::size_t CLOCK_SLOTS = 64;
 
     // Private operations are never exported: they are no part of the interface.
-    PELTO_NO_EXPORT bool smoothRow(double timestamp, const double* val, double* out) noexcept;
-    template <bool Started>
-    PELTO_NO_EXPORT bool smoothChannels(const double* val, double* out) noexcept;
+    PELTO_NO_EXPORT bool smoothRow(double timestamp, const double* val, double* out,
+                                   const detail::RowKernels& kernels) noexcept;
     PELTO_NO_EXPORT void reset() noexcept;
     PELTO_NO_EXPORT const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
 
     // The channels' state, structure of arrays: the filtered values, the last
     // inputs, the signal alphas and the filtered rates of change, each array
-    // rounded up to whole lane vectors.
+    // rounded up to an even length.
     std::vector<double> lanes_;
     std::size_t channels_ = 0;
     double freq_ = 0.0;

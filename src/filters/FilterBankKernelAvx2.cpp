@@ -1,0 +1,25 @@
+// The filter bank's per-channel work in vectors of 4 lanes. This file alone is
+// compiled for the AVX2 instruction set (src/filters/CMakeLists.txt): its
+// functions keep internal linkage and only its table is reached from outside,
+// so none of its code runs unless the CPU supports the instruction set.
+#include "filters/FilterBankKernels.hpp"
+
+#if !defined(__x86_64__)
+#error "the wide filter kernels are for x86-64"
+#endif
+
+namespace pelto::detail {
+namespace {
+
+template <bool Started>
+bool smoothAvx2(const SharedStep& step, const double* values, std::size_t channels,
+                const ChannelArrays& state, double* out) noexcept {
+    return smoothChannels<Started, 4>(step, values, channels, state, out);
+}
+
+} // namespace
+
+constinit const RowKernels AVX2_ROW_KERNELS{&smoothAvx2<false>, &smoothAvx2<true>,
+                                            InstructionSet::Avx2};
+
+} // namespace pelto::detail

@@ -1,0 +1,25 @@
+// The filter bank's per-channel work in vectors of 8 lanes. This file alone is
+// compiled for the AVX-512 instruction set (src/filters/CMakeLists.txt): its
+// functions keep internal linkage and only its table is reached from outside,
+// so none of its code runs unless the CPU supports the instruction set.
+#include "filters/FilterBankKernels.hpp"
+
+#if !defined(__x86_64__)
+#error "the wide filter kernels are for x86-64"
+#endif
+
+namespace pelto::detail {
+namespace {
+
+template <bool Started>
+bool smoothAvx512(const SharedStep& step, const double* values, std::size_t channels,
+                  const ChannelArrays& state, double* out) noexcept {
+    return smoothChannels<Started, 8>(step, values, channels, state, out);
+}
+
+} // namespace
+
+constinit const RowKernels AVX512_ROW_KERNELS{&smoothAvx512<false>, &smoothAvx512<true>,
+                                              InstructionSet::Avx512};
+
+} // namespace pelto::detail
