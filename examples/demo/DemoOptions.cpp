@@ -3,7 +3,8 @@
 #include "CsvReader.hpp"
 #include "CsvWriter.hpp"
 #include "DemoError.hpp"
-#include "TraceSummary.hpp"
+
+#include <pelto/tuning/Tuning.hpp>
 
 #include <charconv>
 #include <cmath>
@@ -105,6 +106,7 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
 
 std::string demoUsage() {
     const BankParameters defaults = BankParameters::defaults();
+    const tuning::MeasuringOptions thresholds;
     return "Usage: pelto-demo [options]\n"
            "\n"
            "Shows what the Pelto library does. It initialises a gaze tracker and prints the\n"
@@ -155,15 +157,18 @@ std::string demoUsage() {
            "empty on refused lines. Every number reads back exactly, and the file is valid\n"
            "input for --input.\n"
            "\n"
-           "The summary: fixation jitter is the RMS length of the steps between samples\n"
-           "during fixations (steps slower than " +
-           formatNumber(SACCADE_SPEED_FACTOR) + " x the median step speed, from " +
-           formatNumber(SETTLE_MS) +
-           " ms\n"
-           "after a saccade on), before and after smoothing. Saccade lag is how much later\n"
-           "the smoothed signal than the raw one covers " +
-           formatNumber(LAG_PROGRESS * 100.0) +
-           "% of a saccade's step.\n"
+           "The summary measures the recording with pelto::tuning::measure. A step between\n"
+           "two samples is part of a saccade when it is faster than " +
+           formatNumber(thresholds.fastFactor) +
+           " x the median step\n"
+           "speed; fixation jitter is the RMS length of the other steps, from " +
+           formatNumber(thresholds.settleMs) +
+           " ms after a\n"
+           "saccade on, before and after smoothing. Saccade lag is how much later the smoothed\n"
+           "signal than the raw one covers " +
+           formatNumber(thresholds.lagProgress * 100.0) +
+           "% of a saccade's step; one it has not\n"
+           "covered before the next saccade counts as that long.\n"
            "\n"
            "Exit status: 0 on success, 1 when the input cannot be read or an output cannot be\n"
            "written (nothing is written then), 2 for a bad command line.\n";

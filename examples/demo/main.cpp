@@ -10,11 +10,11 @@
 #include "SmoothedTrace.hpp"
 #include "SvgPlot.hpp"
 #include "SyntheticTrace.hpp"
-#include "TraceSummary.hpp"
 
 #include <pelto/platform/MainQueue.hpp>
 #include <pelto/tracker/Delegates.hpp>
 #include <pelto/tracker/GazeTracker.hpp>
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
 #include <pelto/types/UserStatusOption.hpp>
 
@@ -37,6 +37,7 @@
 namespace {
 
 using namespace pelto::demo;
+using pelto::tuning::Measurement;
 
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
@@ -87,12 +88,12 @@ std::string fixed(double value, int decimals) {
 }
 
 // How much the smoothing changed the jitter, as a percentage when there was jitter to change.
-std::string jitterChange(const TraceSummary& summary) {
+std::string jitterChange(const Measurement& summary) {
     if (!(summary.rawJitter > 0.0)) {
         return summary.smoothedJitter == 0.0 ? "unchanged: the raw signal is still"
                                              : "the raw signal is still";
     }
-    const double change = 100.0 * (summary.smoothedJitter / summary.rawJitter - 1.0);
+    const double change = 100.0 * (summary.jitterRatio - 1.0);
     return (change > 0.0 ? "+" : "") + fixed(change, 0) + "%";
 }
 
@@ -160,6 +161,46 @@ std::string describeBank(const Trace& trace, const BankParameters& bank) {
            formatNumber(bank.beta) + ", dCutOff " + formatNumber(bank.dCutOff) + ")";
 }
 
+pelto::tuning::FilterParameters filterParameters(const BankParameters& bank) {
+    return {
+        .freq = bank.freq, .minCutOff = bank.minCutOff, .beta = bank.beta, .dCutOff = bank.dCutOff};
+}
+
+// The lag figures of a measurement, in milliseconds.
+std::string describeLags(const Measurement& measurement) {
+    return "mean " + fixed(measurement.meanLagMs, 1) + ", median " +
+           fixed(measurement.medianLagMs, 1) + ", max " + fixed(measurement.maxLagMs, 1) + " ms";
+}
+
+// What the smoothing did to the jitter in fixations and to the lag behind saccades.
+void printSummary(const Measurement& summary) {
+    const pelto::tuning::MeasuringOptions thresholds;
+    if (summary.stillSteps == 0) {
+        printRow("fixation jitter", "n/a: no fixation found");
+    } else {
+        printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
+                                        significant(summary.smoothedJitter, 3) + " (" +
+                                        jitterChange(summary) + "): RMS step over " +
+                                        std::to_string(summary.stillSteps) + " steps");
+    }
+    const std::string progress = fixed(thresholds.lagProgress * 100.0, 0) + "% of the step";
+    if (summary.movements == 0) {
+        printRow("saccade lag", "n/a: no saccade found");
+    } else if (summary.lagsMeasured == 0) {
+        printRow("saccade lag", "n/a: none of the " + std::to_string(summary.movements) +
+                                    " saccades could be followed to " + progress);
+    } else {
+        printRow("saccade lag",
+                 describeLags(summary) + " to reach " + progress + ", " +
+                     std::to_string(summary.lagsMeasured) + " of " +
+                     std::to_string(summary.movements) + " saccades" +
+                     (summary.lagsCensored == 0
+                          ? std::string()
+                          : " (" + std::to_string(summary.lagsCensored) +
+                                " not reached before the next one: counted as that long)"));
+    }
+}
+
 int run(const DemoOptions& options) {
     // Read the input first: a bad file stops the demo before it prints or writes anything.
     const Trace trace =
@@ -174,38 +215,14 @@ int run(const DemoOptions& options) {
 
     std::cout << "\n2. Smoothing\n";
     const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
-    const TraceSummary summary = summarizeTrace(trace, smoothed);
+    const Measurement summary = pelto::tuning::measure(
+        trace.timestamps, trace.values, trace.channelCount(), filterParameters(options.bank));
     printRow("trace", describeTrace(options, trace));
     printRow("filter bank", describeBank(trace, options.bank));
     printRow("samples", std::to_string(summary.samples) + ", of which " +
                             std::to_string(summary.refused) + " refused by the bank (" +
-                            std::to_string(summary.resets) + " bank resets)");
-    if (summary.fixationSteps == 0) {
-        printRow("fixation jitter", "n/a: no fixation found");
-    } else {
-        printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
-                                        significant(summary.smoothedJitter, 3) + " (" +
-                                        jitterChange(summary) + "): RMS step over " +
-                                        std::to_string(summary.fixationSteps) + " steps");
-    }
-    if (summary.saccades == 0) {
-        printRow("saccade lag", "n/a: no saccade found");
-    } else if (summary.lagsMeasured == 0) {
-        printRow("saccade lag", "n/a: in none of the " + std::to_string(summary.saccades) +
-                                    " saccades did the smoothed signal reach " +
-                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step");
-    } else {
-        printRow("saccade lag", "mean " + fixed(summary.meanLagMs, 1) + " ms, max " +
-                                    fixed(summary.maxLagMs, 1) + " ms to reach " +
-                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step, " +
-                                    std::to_string(summary.lagsMeasured) + " of " +
-                                    std::to_string(summary.saccades) + " saccades");
-    }
-    if (!std::isnan(summary.saccadeSpeed)) {
-        printRow("saccade speed", "above " + significant(summary.saccadeSpeed, 3) + " per ms (" +
-                                      significant(SACCADE_SPEED_FACTOR, 3) +
-                                      " x the median step speed)");
-    }
+                            std::to_string(smoothed.resetCount()) + " bank resets)");
+    printSummary(summary);
     std::cout << "  Less jitter: lower --min-cutoff. Less lag: raise --beta.\n";
 
     const PlotCaption caption{
