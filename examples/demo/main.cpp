@@ -201,6 +201,86 @@ void printSummary(const Measurement& summary) {
     }
 }
 
+// One line of the side-by-side table of the tuning report.
+void printColumns(std::string_view label, const std::string& defaults,
+                  const std::string& recommended) {
+    std::cout << "  " << std::left << std::setw(18) << label << std::setw(16) << defaults
+              << recommended << '\n';
+}
+
+std::string describeMovements(const Measurement& measurement) {
+    return std::to_string(measurement.lagsMeasured) + " of " +
+           std::to_string(measurement.movements) +
+           (measurement.lagsCensored == 0
+                ? std::string()
+                : " (" + std::to_string(measurement.lagsCensored) + " not reached)");
+}
+
+// Sweeps minCutOff and beta over the trace and prints what it found; the plot of the sweep when
+// there is a recommendation to show.
+std::optional<std::string> runTuning(const DemoOptions& options, const Trace& trace) {
+    std::cout << "\n3. Tuning\n";
+    pelto::tuning::TuningOptions sweep;
+    sweep.maxLagMs = options.maxLagMs;
+    sweep.freq = options.bank.freq;
+    sweep.dCutOff = options.bank.dCutOff;
+    const pelto::tuning::TuningResult result =
+        pelto::tuning::tune(trace.timestamps, trace.values, trace.channelCount(), sweep);
+    if (result.grid.empty()) {
+        printRow("answer", std::string(pelto::tuning::statusText(result.status)));
+        printRow("tuning.svg", "not written: there is no sweep to plot");
+        return std::nullopt;
+    }
+    printRow("sweep", std::to_string(result.grid.size()) + " parameter sets, freq " +
+                          formatNumber(sweep.freq) + ", dCutOff " + formatNumber(sweep.dCutOff));
+    printRow("grid", "minCutOff " + significant(result.minCutOffs.front(), 3) + " to " +
+                         significant(result.minCutOffs.back(), 3) + " Hz, beta " +
+                         significant(result.betas.front(), 3) + " to " +
+                         significant(result.betas.back(), 3));
+    printRow("lag budget", "mean lag at most " + fixed(result.maxLagMs, 1) + " ms" +
+                               (options.maxLagMs ? " (--max-lag)" : " (one sample period)"));
+    printRow("Pareto front", std::to_string(result.front.size()) + " parameter sets, mean lag " +
+                                 fixed(result.front.front().meanLagMs, 1) + " to " +
+                                 fixed(result.front.back().meanLagMs, 1) + " ms");
+    if (!result.recommendation) {
+        printRow("answer", std::string(pelto::tuning::statusText(result.status)));
+        printRow("tuning.svg", "not written: there is no recommendation to plot");
+        return std::nullopt;
+    }
+    const Measurement& best = *result.recommendation;
+    const Measurement& defaults = result.defaults;
+    printRow("recommended", "minCutOff " + formatNumber(best.parameters.minCutOff) + ", beta " +
+                                formatNumber(best.parameters.beta));
+    std::cout << '\n';
+    printColumns("", "defaults", "recommended");
+    printColumns("minCutOff", significant(defaults.parameters.minCutOff, 3),
+                 significant(best.parameters.minCutOff, 3));
+    printColumns("beta", significant(defaults.parameters.beta, 3),
+                 significant(best.parameters.beta, 3));
+    printColumns("fixation jitter", significant(defaults.smoothedJitter, 3),
+                 significant(best.smoothedJitter, 3));
+    printColumns("jitter ratio", significant(defaults.jitterRatio, 3),
+                 significant(best.jitterRatio, 3));
+    printColumns("mean lag (ms)", fixed(defaults.meanLagMs, 1), fixed(best.meanLagMs, 1));
+    printColumns("median lag (ms)", fixed(defaults.medianLagMs, 1), fixed(best.medianLagMs, 1));
+    printColumns("max lag (ms)", fixed(defaults.maxLagMs, 1), fixed(best.maxLagMs, 1));
+    printColumns("saccades", describeMovements(defaults), describeMovements(best));
+    std::cout << "\n  To smooth with it: pelto-demo"
+              << (options.input ? " --input " + options.input->string() : std::string())
+              << " --min-cutoff " << formatNumber(best.parameters.minCutOff) << " --beta "
+              << formatNumber(best.parameters.beta) << '\n';
+
+    const std::string source =
+        options.input ? options.input->filename().string()
+                      : "the synthetic trace (seed " + std::to_string(options.seed) + ")";
+    return renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
+                                    "jitter against lag of " + std::to_string(result.grid.size()) +
+                                        " parameter sets; freq " + formatNumber(sweep.freq) +
+                                        ", dCutOff " + formatNumber(sweep.dCutOff),
+                                    "recommended: the least jitter within a mean lag of " +
+                                        fixed(result.maxLagMs, 1) + " ms"});
+}
+
 int run(const DemoOptions& options) {
     // Read the input first: a bad file stops the demo before it prints or writes anything.
     const Trace trace =
@@ -223,7 +303,10 @@ int run(const DemoOptions& options) {
                             std::to_string(summary.refused) + " refused by the bank (" +
                             std::to_string(smoothed.resetCount()) + " bank resets)");
     printSummary(summary);
-    std::cout << "  Less jitter: lower --min-cutoff. Less lag: raise --beta.\n";
+    std::cout
+        << "  Less jitter: lower --min-cutoff. Less lag: raise --beta. Or let --tune choose.\n";
+    const std::optional<std::string> tuningPlot =
+        options.tune ? runTuning(options, trace) : std::nullopt;
 
     const PlotCaption caption{
         "pelto-demo: one-euro smoothing of " +
@@ -237,12 +320,21 @@ int run(const DemoOptions& options) {
             " ms (max)"};
     const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
     const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
-    writeOutputFiles({{csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
-                      textFile(svgPath, renderSvgPlot(trace, smoothed, caption))});
+    const std::filesystem::path tuningPath = options.outputFolder / "tuning.svg";
+    std::vector<OutputFile> files{
+        {csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
+        textFile(svgPath, renderSvgPlot(trace, smoothed, caption))};
+    if (tuningPlot) {
+        files.push_back(textFile(tuningPath, *tuningPlot));
+    }
+    writeOutputFiles(files);
 
-    std::cout << "\n3. Files\n";
+    std::cout << (options.tune ? "\n4. Files\n" : "\n3. Files\n");
     printRow("CSV", csvPath.string());
     printRow("plot", svgPath.string() + " (open it in a web browser)");
+    if (tuningPlot) {
+        printRow("tuning plot", tuningPath.string());
+    }
     return EXIT_SUCCESS;
 }
 
