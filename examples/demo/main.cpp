@@ -239,9 +239,12 @@ std::optional<std::string> runTuning(const DemoOptions& options, const Trace& tr
                          significant(result.betas.back(), 3));
     printRow("lag budget", "mean lag at most " + fixed(result.maxLagMs, 1) + " ms" +
                                (options.maxLagMs ? " (--max-lag)" : " (one sample period)"));
-    printRow("Pareto front", std::to_string(result.front.size()) + " parameter sets, mean lag " +
-                                 fixed(result.front.front().meanLagMs, 1) + " to " +
-                                 fixed(result.front.back().meanLagMs, 1) + " ms");
+    printRow("Pareto front", result.front.empty()
+                                 ? "empty: no parameter set has both a jitter and a lag"
+                                 : std::to_string(result.front.size()) +
+                                       " parameter sets, mean lag " +
+                                       fixed(result.front.front().meanLagMs, 1) + " to " +
+                                       fixed(result.front.back().meanLagMs, 1) + " ms");
     if (!result.recommendation) {
         printRow("answer", std::string(pelto::tuning::statusText(result.status)));
         printRow("tuning.svg", "not written: there is no recommendation to plot");
@@ -265,8 +268,16 @@ std::optional<std::string> runTuning(const DemoOptions& options, const Trace& tr
     printColumns("median lag (ms)", fixed(defaults.medianLagMs, 1), fixed(best.medianLagMs, 1));
     printColumns("max lag (ms)", fixed(defaults.maxLagMs, 1), fixed(best.maxLagMs, 1));
     printColumns("saccades", describeMovements(defaults), describeMovements(best));
+    const BankParameters classDefaults = BankParameters::defaults();
     std::cout << "\n  To smooth with it: pelto-demo"
-              << (options.input ? " --input " + options.input->string() : std::string())
+              << (options.input                  ? " --input " + options.input->string()
+                  : options.seed != DEFAULT_SEED ? " --seed " + std::to_string(options.seed)
+                                                 : std::string())
+              << (sweep.freq != classDefaults.freq ? " --freq " + formatNumber(sweep.freq)
+                                                   : std::string())
+              << (sweep.dCutOff != classDefaults.dCutOff
+                      ? " --d-cutoff " + formatNumber(sweep.dCutOff)
+                      : std::string())
               << " --min-cutoff " << formatNumber(best.parameters.minCutOff) << " --beta "
               << formatNumber(best.parameters.beta) << '\n';
 
