@@ -26,12 +26,14 @@ TEST(DemoOptionsTest, DefaultsAreTheBanksClassConstants) {
     EXPECT_EQ(options.bank.minCutOff, OneEuroFilterManager::DEFAULT_MIN_CUT_OFF);
     EXPECT_EQ(options.bank.beta, OneEuroFilterManager::DEFAULT_BETA);
     EXPECT_EQ(options.bank.dCutOff, OneEuroFilterManager::DEFAULT_D_CUT_OFF);
+    EXPECT_FALSE(options.tune);
+    EXPECT_FALSE(options.maxLagMs.has_value());
 }
 
 TEST(DemoOptionsTest, ValuesFollowOrAreAttached) {
     const DemoOptions options =
         parse({"--input", "in.csv", "--out=o", "--freq", "60", "--min-cutoff=0.5", "--beta",
-               "-0.25", "--d-cutoff", "2", "--seed", "18446744073709551615", "-h"});
+               "-0.25", "--d-cutoff", "2", "--seed", "18446744073709551615", "-h", "--tune"});
     EXPECT_TRUE(options.help);
     EXPECT_EQ(options.input, std::filesystem::path("in.csv"));
     EXPECT_EQ(options.outputFolder, std::filesystem::path("o"));
@@ -40,6 +42,12 @@ TEST(DemoOptionsTest, ValuesFollowOrAreAttached) {
     EXPECT_EQ(options.bank.beta, -0.25);
     EXPECT_EQ(options.bank.dCutOff, 2.0);
     EXPECT_EQ(options.seed, 18446744073709551615U);
+    EXPECT_TRUE(options.tune);
+    EXPECT_FALSE(options.maxLagMs.has_value());
+    // A lag budget implies the sweep.
+    const DemoOptions budget = parse({"--max-lag=12.5"});
+    EXPECT_TRUE(budget.tune);
+    EXPECT_EQ(budget.maxLagMs, 12.5);
 }
 
 TEST(DemoOptionsTest, BadCommandLinesAreRefusedWithAReason) {
@@ -55,7 +63,10 @@ TEST(DemoOptionsTest, BadCommandLinesAreRefusedWithAReason) {
         {{"--beta", "inf"}, "--beta needs a number, not 'inf'"},
         {{"--freq", "1e400"}, "--freq: 1e400 is out of range (numbers go up to about 1.8e308)"},
         {{"--seed", "-1"}, "--seed needs a whole number from 0 to 2^64-1, not '-1'"},
-        {{"--help=yes"}, "--help takes no value"}};
+        {{"--help=yes"}, "--help takes no value"},
+        {{"--tune=yes"}, "--tune takes no value"},
+        {{"--max-lag", "0"}, "--max-lag needs a positive number, not '0'"},
+        {{"--max-lag=inf"}, "--max-lag needs a positive number, not 'inf'"}};
     for (const auto& [arguments, message] : cases) {
         try {
             (void)parse(arguments);
@@ -68,8 +79,9 @@ TEST(DemoOptionsTest, BadCommandLinesAreRefusedWithAReason) {
 
 TEST(DemoOptionsTest, UsageDocumentsEveryOption) {
     const std::string usage = demoUsage();
-    for (const char* option : {"--input FILE", "--out DIR", "--freq HZ", "--min-cutoff HZ",
-                               "--beta B", "--d-cutoff HZ", "--seed N", "--help"}) {
+    for (const char* option :
+         {"--input FILE", "--out DIR", "--freq HZ", "--min-cutoff HZ", "--beta B", "--d-cutoff HZ",
+          "--seed N", "--tune", "--max-lag MS", "--help"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

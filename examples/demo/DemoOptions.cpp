@@ -3,7 +3,8 @@
 #include "CsvReader.hpp"
 #include "CsvWriter.hpp"
 #include "DemoError.hpp"
-#include "TraceSummary.hpp"
+
+#include <pelto/tuning/Tuning.hpp>
 
 #include <charconv>
 #include <cmath>
@@ -52,6 +53,10 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
             options.help = true;
             continue;
         }
+        if (argument == "--tune") {
+            options.tune = true;
+            continue;
+        }
         if (!argument.starts_with("--")) {
             throw UsageError("unexpected argument '" + std::string(argument) + "'");
         }
@@ -71,8 +76,8 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
             return arguments[++i];
         };
 
-        if (name == "--help") {
-            throw UsageError("--help takes no value");
+        if (name == "--help" || name == "--tune") {
+            throw UsageError(std::string(name) + " takes no value");
         }
         if (name == "--input") {
             const std::string_view path = value();
@@ -96,6 +101,9 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
             options.bank.dCutOff = optionNumber(name, value(), POSITIVE);
         } else if (name == "--seed") {
             options.seed = seedNumber(name, value());
+        } else if (name == "--max-lag") {
+            options.maxLagMs = optionNumber(name, value(), POSITIVE);
+            options.tune = true;
         } else {
             throw UsageError("unknown option '" + std::string(name) + "'");
         }
@@ -105,6 +113,8 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
 
 std::string demoUsage() {
     const BankParameters defaults = BankParameters::defaults();
+    const tuning::MeasuringOptions thresholds;
+    const tuning::TuningOptions sweep;
     return "Usage: pelto-demo [options]\n"
            "\n"
            "Shows what the Pelto library does. It initialises a gaze tracker and prints the\n"
@@ -124,7 +134,7 @@ std::string demoUsage() {
            std::to_string(MAX_LINE_BYTES / 1024 / 1024) +
            " MiB per line; the plot shows the first\n"
            "                   8 channels.\n"
-           "  --out DIR        Folder for smoothed.csv and smoothed.svg, created if needed\n"
+           "  --out DIR        Folder for the output files, created if needed\n"
            "                   (default: " +
            std::string(DEFAULT_OUTPUT_FOLDER) +
            " in the current directory).\n"
@@ -145,6 +155,12 @@ std::string demoUsage() {
            "  --seed N         Seed of the synthetic trace (default " +
            std::to_string(DEFAULT_SEED) +
            ").\n"
+           "  --tune           Also sweep minCutOff and beta over the recording and recommend\n"
+           "                   the pair with the least jitter within the lag budget; writes\n"
+           "                   tuning.svg beside the other files.\n"
+           "  --max-lag MS     Lag budget of --tune: the recommendation's mean saccade lag is\n"
+           "                   at most MS milliseconds (default: one sample period, the\n"
+           "                   median interval between samples). Implies --tune.\n"
            "  -h, --help       Show this help and exit.\n"
            "\n"
            "Options take their value as the next argument or after '=' (--beta=0.01).\n"
@@ -155,15 +171,32 @@ std::string demoUsage() {
            "empty on refused lines. Every number reads back exactly, and the file is valid\n"
            "input for --input.\n"
            "\n"
-           "The summary: fixation jitter is the RMS length of the steps between samples\n"
-           "during fixations (steps slower than " +
-           formatNumber(SACCADE_SPEED_FACTOR) + " x the median step speed, from " +
-           formatNumber(SETTLE_MS) +
-           " ms\n"
-           "after a saccade on), before and after smoothing. Saccade lag is how much later\n"
-           "the smoothed signal than the raw one covers " +
-           formatNumber(LAG_PROGRESS * 100.0) +
-           "% of a saccade's step.\n"
+           "The summary measures the recording with pelto::tuning::measure. A step between\n"
+           "two samples is part of a saccade when it is faster than " +
+           formatNumber(thresholds.fastFactor) +
+           " x the median step\n"
+           "speed; fixation jitter is the RMS length of the other steps, from " +
+           formatNumber(thresholds.settleMs) +
+           " ms after a\n"
+           "saccade on, before and after smoothing. Saccade lag is how much later the smoothed\n"
+           "signal than the raw one covers " +
+           formatNumber(thresholds.lagProgress * 100.0) +
+           "% of a saccade's step; one it has not\n"
+           "covered before the next saccade counts as that long (\"not reached\"). The jitter\n"
+           "ratio is the smoothed jitter over the raw.\n"
+           "\n"
+           "--tune measures " +
+           std::to_string(sweep.minCutOffSteps * sweep.betaSteps) +
+           " parameter sets: minCutOff from " + formatNumber(sweep.minCutOffLow) + " to " +
+           formatNumber(sweep.minCutOffHigh) +
+           " Hz and beta over a\n"
+           "range that follows the recording's units, with freq and dCutOff as given. Each\n"
+           "set gets a jitter and a mean lag as above. The Pareto front is the sets that no\n"
+           "other set beats on both; the recommendation is the front's set with the least\n"
+           "jitter whose mean lag is within the budget. The table shows its figures beside\n"
+           "the class defaults'. When the recording cannot be tuned (a constant signal, no\n"
+           "saccade or fixation, every sample refused, nothing within the budget), the demo\n"
+           "says why, writes the other files but not tuning.svg, and still exits with 0.\n"
            "\n"
            "Exit status: 0 on success, 1 when the input cannot be read or an output cannot be\n"
            "written (nothing is written then), 2 for a bad command line.\n";

@@ -24,12 +24,14 @@ struct DemoOptions {
     std::filesystem::path outputFolder{DEFAULT_OUTPUT_FOLDER};
     BankParameters bank = BankParameters::defaults();
     std::uint64_t seed = DEFAULT_SEED;
+    bool tune = false;              ///< sweep minCutOff and beta over the recording
+    std::optional<double> maxLagMs; ///< the sweep's lag budget; none: one sample period
 };
 
 /// Parses the arguments after the program name. Options take their value as the next argument
 /// or after '=' (`--beta 0.01`, `--beta=0.01`). Throws UsageError for an unknown option or
-/// argument, a missing or malformed value, a frequency or cutoff that is not a finite positive
-/// number and a beta that is not finite.
+/// argument, a missing or malformed value, a frequency, cutoff or lag budget that is not a finite
+/// positive number and a beta that is not finite. `--max-lag` implies `--tune`.
 [[nodiscard]] DemoOptions parseDemoOptions(std::span<const std::string_view> arguments);
 
 /// The --help text.

@@ -3,6 +3,8 @@
 #include "SmoothedTrace.hpp"
 #include "Trace.hpp"
 
+#include <pelto/tuning/Tuning.hpp>
+
 #include <string>
 
 namespace pelto::demo {
@@ -23,5 +25,13 @@ struct PlotCaption {
 /// escaped, whatever bytes the names hold. `smoothed` must be the result for `trace`.
 [[nodiscard]] std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
                                         const PlotCaption& caption);
+
+/// A self-contained SVG document of a tuning sweep: the smoothed jitter (logarithmic axis)
+/// against the mean lag of every parameter set of the grid, faint; the Pareto front as a line;
+/// the class defaults and the recommendation marked and labelled; the lag budget as a vertical
+/// line. Parameter sets lagging far beyond the budget and the marks are left out, and the
+/// caption's details say how many. `result` must hold a recommendation.
+[[nodiscard]] std::string renderTuningSvg(const tuning::TuningResult& result,
+                                          const PlotCaption& caption);
 
 } // namespace pelto::demo

@@ -10,12 +10,12 @@
 #include "SmoothedTrace.hpp"
 #include "SvgPlot.hpp"
 #include "SyntheticTrace.hpp"
-#include "TraceSummary.hpp"
 
 #include <pelto/filters/OneEuroFilterManager.hpp>
 #include <pelto/platform/MainQueue.hpp>
 #include <pelto/tracker/Delegates.hpp>
 #include <pelto/tracker/GazeTracker.hpp>
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
 #include <pelto/types/UserStatusOption.hpp>
 
@@ -38,6 +38,7 @@
 namespace {
 
 using namespace pelto::demo;
+using pelto::tuning::Measurement;
 
 constexpr int EXIT_FAILED = 1;
 constexpr int EXIT_USAGE = 2;
@@ -88,12 +89,12 @@ std::string fixed(double value, int decimals) {
 }
 
 // How much the smoothing changed the jitter, as a percentage when there was jitter to change.
-std::string jitterChange(const TraceSummary& summary) {
+std::string jitterChange(const Measurement& summary) {
     if (!(summary.rawJitter > 0.0)) {
         return summary.smoothedJitter == 0.0 ? "unchanged: the raw signal is still"
                                              : "the raw signal is still";
     }
-    const double change = 100.0 * (summary.smoothedJitter / summary.rawJitter - 1.0);
+    const double change = 100.0 * (summary.jitterRatio - 1.0);
     return (change > 0.0 ? "+" : "") + fixed(change, 0) + "%";
 }
 
@@ -161,6 +162,137 @@ std::string describeBank(const Trace& trace, const BankParameters& bank) {
            formatNumber(bank.beta) + ", dCutOff " + formatNumber(bank.dCutOff) + ")";
 }
 
+pelto::tuning::FilterParameters filterParameters(const BankParameters& bank) {
+    return {
+        .freq = bank.freq, .minCutOff = bank.minCutOff, .beta = bank.beta, .dCutOff = bank.dCutOff};
+}
+
+// The lag figures of a measurement, in milliseconds.
+std::string describeLags(const Measurement& measurement) {
+    return "mean " + fixed(measurement.meanLagMs, 1) + ", median " +
+           fixed(measurement.medianLagMs, 1) + ", max " + fixed(measurement.maxLagMs, 1) + " ms";
+}
+
+// What the smoothing did to the jitter in fixations and to the lag behind saccades.
+void printSummary(const Measurement& summary) {
+    const pelto::tuning::MeasuringOptions thresholds;
+    if (summary.stillSteps == 0) {
+        printRow("fixation jitter", "n/a: no fixation found");
+    } else {
+        printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
+                                        significant(summary.smoothedJitter, 3) + " (" +
+                                        jitterChange(summary) + "): RMS step over " +
+                                        std::to_string(summary.stillSteps) + " steps");
+    }
+    const std::string progress = fixed(thresholds.lagProgress * 100.0, 0) + "% of the step";
+    if (summary.movements == 0) {
+        printRow("saccade lag", "n/a: no saccade found");
+    } else if (summary.lagsMeasured == 0) {
+        printRow("saccade lag", "n/a: none of the " + std::to_string(summary.movements) +
+                                    " saccades could be followed to " + progress);
+    } else {
+        printRow("saccade lag",
+                 describeLags(summary) + " to reach " + progress + ", " +
+                     std::to_string(summary.lagsMeasured) + " of " +
+                     std::to_string(summary.movements) + " saccades" +
+                     (summary.lagsCensored == 0
+                          ? std::string()
+                          : " (" + std::to_string(summary.lagsCensored) +
+                                " not reached before the next one: counted as that long)"));
+    }
+}
+
+// One line of the side-by-side table of the tuning report.
+void printColumns(std::string_view label, const std::string& defaults,
+                  const std::string& recommended) {
+    std::cout << "  " << std::left << std::setw(18) << label << std::setw(16) << defaults
+              << recommended << '\n';
+}
+
+std::string describeMovements(const Measurement& measurement) {
+    return std::to_string(measurement.lagsMeasured) + " of " +
+           std::to_string(measurement.movements) +
+           (measurement.lagsCensored == 0
+                ? std::string()
+                : " (" + std::to_string(measurement.lagsCensored) + " not reached)");
+}
+
+// Sweeps minCutOff and beta over the trace and prints what it found; the plot of the sweep when
+// there is a recommendation to show.
+std::optional<std::string> runTuning(const DemoOptions& options, const Trace& trace) {
+    std::cout << "\n3. Tuning\n";
+    pelto::tuning::TuningOptions sweep;
+    sweep.maxLagMs = options.maxLagMs;
+    sweep.freq = options.bank.freq;
+    sweep.dCutOff = options.bank.dCutOff;
+    const pelto::tuning::TuningResult result =
+        pelto::tuning::tune(trace.timestamps, trace.values, trace.channelCount(), sweep);
+    if (result.grid.empty()) {
+        printRow("answer", std::string(pelto::tuning::statusText(result.status)));
+        printRow("tuning.svg", "not written: there is no sweep to plot");
+        return std::nullopt;
+    }
+    printRow("sweep", std::to_string(result.grid.size()) + " parameter sets, freq " +
+                          formatNumber(sweep.freq) + ", dCutOff " + formatNumber(sweep.dCutOff));
+    printRow("grid", "minCutOff " + significant(result.minCutOffs.front(), 3) + " to " +
+                         significant(result.minCutOffs.back(), 3) + " Hz, beta " +
+                         significant(result.betas.front(), 3) + " to " +
+                         significant(result.betas.back(), 3));
+    printRow("lag budget", "mean lag at most " + fixed(result.maxLagMs, 1) + " ms" +
+                               (options.maxLagMs ? " (--max-lag)" : " (one sample period)"));
+    printRow("Pareto front", result.front.empty()
+                                 ? "empty: no parameter set has both a jitter and a lag"
+                                 : std::to_string(result.front.size()) +
+                                       " parameter sets, mean lag " +
+                                       fixed(result.front.front().meanLagMs, 1) + " to " +
+                                       fixed(result.front.back().meanLagMs, 1) + " ms");
+    if (!result.recommendation) {
+        printRow("answer", std::string(pelto::tuning::statusText(result.status)));
+        printRow("tuning.svg", "not written: there is no recommendation to plot");
+        return std::nullopt;
+    }
+    const Measurement& best = *result.recommendation;
+    const Measurement& defaults = result.defaults;
+    printRow("recommended", "minCutOff " + formatNumber(best.parameters.minCutOff) + ", beta " +
+                                formatNumber(best.parameters.beta));
+    std::cout << '\n';
+    printColumns("", "defaults", "recommended");
+    printColumns("minCutOff", significant(defaults.parameters.minCutOff, 3),
+                 significant(best.parameters.minCutOff, 3));
+    printColumns("beta", significant(defaults.parameters.beta, 3),
+                 significant(best.parameters.beta, 3));
+    printColumns("fixation jitter", significant(defaults.smoothedJitter, 3),
+                 significant(best.smoothedJitter, 3));
+    printColumns("jitter ratio", significant(defaults.jitterRatio, 3),
+                 significant(best.jitterRatio, 3));
+    printColumns("mean lag (ms)", fixed(defaults.meanLagMs, 1), fixed(best.meanLagMs, 1));
+    printColumns("median lag (ms)", fixed(defaults.medianLagMs, 1), fixed(best.medianLagMs, 1));
+    printColumns("max lag (ms)", fixed(defaults.maxLagMs, 1), fixed(best.maxLagMs, 1));
+    printColumns("saccades", describeMovements(defaults), describeMovements(best));
+    const BankParameters classDefaults = BankParameters::defaults();
+    std::cout << "\n  To smooth with it: pelto-demo"
+              << (options.input                  ? " --input " + options.input->string()
+                  : options.seed != DEFAULT_SEED ? " --seed " + std::to_string(options.seed)
+                                                 : std::string())
+              << (sweep.freq != classDefaults.freq ? " --freq " + formatNumber(sweep.freq)
+                                                   : std::string())
+              << (sweep.dCutOff != classDefaults.dCutOff
+                      ? " --d-cutoff " + formatNumber(sweep.dCutOff)
+                      : std::string())
+              << " --min-cutoff " << formatNumber(best.parameters.minCutOff) << " --beta "
+              << formatNumber(best.parameters.beta) << '\n';
+
+    const std::string source =
+        options.input ? options.input->filename().string()
+                      : "the synthetic trace (seed " + std::to_string(options.seed) + ")";
+    return renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
+                                    "jitter against lag of " + std::to_string(result.grid.size()) +
+                                        " parameter sets; freq " + formatNumber(sweep.freq) +
+                                        ", dCutOff " + formatNumber(sweep.dCutOff),
+                                    "recommended: the least jitter within a mean lag of " +
+                                        fixed(result.maxLagMs, 1) + " ms"});
+}
+
 int run(const DemoOptions& options) {
     // Read the input first: a bad file stops the demo before it prints or writes anything.
     const Trace trace =
@@ -177,39 +309,18 @@ int run(const DemoOptions& options) {
 
     std::cout << "\n2. Smoothing\n";
     const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
-    const TraceSummary summary = summarizeTrace(trace, smoothed);
+    const Measurement summary = pelto::tuning::measure(
+        trace.timestamps, trace.values, trace.channelCount(), filterParameters(options.bank));
     printRow("trace", describeTrace(options, trace));
     printRow("filter bank", describeBank(trace, options.bank));
     printRow("samples", std::to_string(summary.samples) + ", of which " +
                             std::to_string(summary.refused) + " refused by the bank (" +
-                            std::to_string(summary.resets) + " bank resets)");
-    if (summary.fixationSteps == 0) {
-        printRow("fixation jitter", "n/a: no fixation found");
-    } else {
-        printRow("fixation jitter", "raw " + significant(summary.rawJitter, 3) + ", smoothed " +
-                                        significant(summary.smoothedJitter, 3) + " (" +
-                                        jitterChange(summary) + "): RMS step over " +
-                                        std::to_string(summary.fixationSteps) + " steps");
-    }
-    if (summary.saccades == 0) {
-        printRow("saccade lag", "n/a: no saccade found");
-    } else if (summary.lagsMeasured == 0) {
-        printRow("saccade lag", "n/a: in none of the " + std::to_string(summary.saccades) +
-                                    " saccades did the smoothed signal reach " +
-                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step");
-    } else {
-        printRow("saccade lag", "mean " + fixed(summary.meanLagMs, 1) + " ms, max " +
-                                    fixed(summary.maxLagMs, 1) + " ms to reach " +
-                                    fixed(LAG_PROGRESS * 100.0, 0) + "% of the step, " +
-                                    std::to_string(summary.lagsMeasured) + " of " +
-                                    std::to_string(summary.saccades) + " saccades");
-    }
-    if (!std::isnan(summary.saccadeSpeed)) {
-        printRow("saccade speed", "above " + significant(summary.saccadeSpeed, 3) + " per ms (" +
-                                      significant(SACCADE_SPEED_FACTOR, 3) +
-                                      " x the median step speed)");
-    }
-    std::cout << "  Less jitter: lower --min-cutoff. Less lag: raise --beta.\n";
+                            std::to_string(smoothed.resetCount()) + " bank resets)");
+    printSummary(summary);
+    std::cout
+        << "  Less jitter: lower --min-cutoff. Less lag: raise --beta. Or let --tune choose.\n";
+    const std::optional<std::string> tuningPlot =
+        options.tune ? runTuning(options, trace) : std::nullopt;
 
     const PlotCaption caption{
         "pelto-demo: one-euro smoothing of " +
@@ -223,12 +334,21 @@ int run(const DemoOptions& options) {
             " ms (max)"};
     const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
     const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
-    writeOutputFiles({{csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
-                      textFile(svgPath, renderSvgPlot(trace, smoothed, caption))});
+    const std::filesystem::path tuningPath = options.outputFolder / "tuning.svg";
+    std::vector<OutputFile> files{
+        {csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
+        textFile(svgPath, renderSvgPlot(trace, smoothed, caption))};
+    if (tuningPlot) {
+        files.push_back(textFile(tuningPath, *tuningPlot));
+    }
+    writeOutputFiles(files);
 
-    std::cout << "\n3. Files\n";
+    std::cout << (options.tune ? "\n4. Files\n" : "\n3. Files\n");
     printRow("CSV", csvPath.string());
     printRow("plot", svgPath.string() + " (open it in a web browser)");
+    if (tuningPlot) {
+        printRow("tuning plot", tuningPath.string());
+    }
     return EXIT_SUCCESS;
 }
 
