@@ -166,8 +166,8 @@ static void testFilterBank(void) {
     CHECK(pelto_one_euro_filter_manager_get_filtered_values(NULL, room, 3) == 0 && room[2] == -1.0);
 
     /* A block of rows gives what the rows one by one gave. */
-    pelto_one_euro_filter_manager* block = pelto_one_euro_filter_manager_create(2, 0.0, 0.0, 0.007,
-                                                                                0.0);
+    pelto_one_euro_filter_manager* block =
+        pelto_one_euro_filter_manager_create(2, 0.0, 0.0, 0.007, 0.0);
     double timestamps[5], values[10], smoothed[10];
     uint8_t accepted[5];
     for (size_t i = 0; i < 5; ++i) {
@@ -195,8 +195,8 @@ static void testFilterBank(void) {
         pelto_one_euro_filter_manager_destroy(banks[b]);
     }
     /* One channel: a NULL list of one value is refused like any other. */
-    pelto_one_euro_filter_manager* single = pelto_one_euro_filter_manager_create(1, 30.0, 1.0, 0.0,
-                                                                                 1.0);
+    pelto_one_euro_filter_manager* single =
+        pelto_one_euro_filter_manager_create(1, 30.0, 1.0, 0.0, 1.0);
     CHECK(!pelto_one_euro_filter_manager_filter_values(single, 0.0, NULL, 1));
     pelto_one_euro_filter_manager_destroy(single);
     pelto_one_euro_filter_manager* empty = pelto_one_euro_filter_manager_create_empty();
