@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct LowPassCase {
     std::vector<double> inputs;
     std::vector<double> outputs;
 };
+
+// Keeps the case's name, not a byte dump, in test listings.
+void PrintTo(const LowPassCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LowPassFilterSequence : public testing::TestWithParam<LowPassCase> {};
 

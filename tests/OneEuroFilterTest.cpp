@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct SequenceCase {
     double freq;
     std::vector<Sample> samples;
 };
+
+// Keep the cases' names, not byte dumps, in test listings.
+void PrintTo(const SequenceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class OneEuroFilterSequence : public testing::TestWithParam<SequenceCase> {};
 
@@ -120,6 +126,10 @@ struct DifferenceCase {
     std::int64_t last;
     double expected;
 };
+
+void PrintTo(const DifferenceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class TimestampDifference : public testing::TestWithParam<DifferenceCase> {};
 
