@@ -3,6 +3,7 @@
 
 #include <pelto/Version.hpp>
 #include <pelto/platform/BundleRegistry.hpp>
+#include <pelto/platform/Handles.hpp>
 #include <pelto/platform/Rect.hpp>
 #include <pelto/tracker/GazeTracker.hpp>
 
@@ -41,8 +42,12 @@ TEST(GazeTrackerTest, VersionTextFollowsTheLibraryBundle) {
     BundleRegistry::restoreDefaults();
 }
 
-// A calibration region is zero by default and equal to another only member for member.
-TEST(GazeTrackerTest, RegionsCompareMemberForMember) {
+// A calibration region is zero by default and equal to another only member for member; frame
+// handles are equal when they name the same frame.
+TEST(GazeTrackerTest, RegionsAndFramesCompareMemberForMember) {
+    const int frame = 0;
+    EXPECT_TRUE(CameraFrameHandle{&frame} == CameraFrameHandle{&frame});
+    EXPECT_TRUE(CameraFrameHandle{&frame} != CameraFrameHandle{});
     const Rect zero{};
     EXPECT_TRUE(zero == (Rect{0.0, 0.0, 0.0, 0.0}));
     for (const Rect& other : {Rect{1.0, 0.0, 0.0, 0.0}, Rect{0.0, 1.0, 0.0, 0.0},
