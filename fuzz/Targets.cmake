@@ -11,10 +11,6 @@
 # and a seed corpus.
 
 pelto_fuzz_target(FilterBankFuzzer)
-pelto_fuzz_target(EnumerationsFuzzer)
-pelto_fuzz_target(AccuracyCriteriaJsonFuzzer REQUIRES pelto::json LIBS pelto::json)
-pelto_fuzz_target(MainQueueFuzzer)
-pelto_fuzz_target(CApiFuzzer)
 pelto_fuzz_target(
   CsvReaderFuzzer SOURCES ../examples/demo/CsvReader.cpp ../examples/demo/CsvWriter.cpp
                           ../examples/demo/SmoothedTrace.cpp ../examples/demo/SvgPlot.cpp)

@@ -184,47 +184,6 @@ TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     EXPECT_EQ(smoothed.resetCount(), refused);
 }
 
-// The demo's output is valid input for the demo, whatever the names: read back, it gives the
-// same names, samples and smoothing.
-TEST(SmoothedCsvTest, OutputIsInputAgain) {
-    Trace trace;
-    trace.timestampName = "1.5";
-    trace.channelNames = {"1",    "a,b",      "say \"hi\"", " padded\t", "nan", "\xEF\xBB\xBFmark",
-                          "cr\r", "\xE9t\xE9"};
-    const std::size_t channels = trace.channelCount();
-    for (int i = 0; i < 40; ++i) {
-        std::vector<double> values(channels, 100.0 * std::sin(i));
-        values[static_cast<std::size_t>(i) % channels] = i == 20 ? std::nan("") : -0.5 * i;
-        trace.addSample(16.25 * (i == 31 ? i - 1 : i), values);
-    }
-    const SmoothedTrace smoothed = smoothTrace(trace, BankParameters::defaults());
-    std::stringstream csv;
-    writeSmoothedCsv(csv, trace, smoothed);
-    const Trace back = parseTraceCsv(csv, "smoothed.csv");
-
-    EXPECT_EQ(back.timestampName, trace.timestampName);
-    std::vector<std::string> names{"accepted"};
-    names.insert(names.end(), trace.channelNames.begin(), trace.channelNames.end());
-    for (const auto& name : trace.channelNames) {
-        names.push_back(name + "_smoothed");
-    }
-    EXPECT_EQ(back.channelNames, names);
-    ASSERT_EQ(back.sampleCount(), trace.sampleCount());
-    const SmoothedTrace again = smoothTrace(back, BankParameters::defaults());
-    EXPECT_EQ(again.answers, smoothed.answers);
-    for (std::size_t i = 0; i < trace.sampleCount(); ++i) {
-        EXPECT_EQ(back.timestamps[i], trace.timestamps[i]);
-        const auto raw = back.sampleValues(i).subspan(1, channels);
-        for (std::size_t c = 0; c < channels; ++c) {
-            EXPECT_EQ(formatNumber(raw[c]), formatNumber(trace.sampleValues(i)[c]));
-            if (smoothed.accepted(i)) {
-                EXPECT_EQ(again.sampleValues(i)[1 + c], smoothed.sampleValues(i)[c]);
-            }
-        }
-    }
-    EXPECT_EQ(smoothed.refusedCount(), 2U); // the lost value and the repeated timestamp
-}
-
 // Every file under `folder` with its content ("<folder>" for a folder), in name order.
 std::map<std::string, std::string> snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;

@@ -13,6 +13,10 @@ extern "C" {
 /// A new tracker with all five slots empty, as a handle holding one reference.
 pelto_gaze_tracker* pelto_testing_make_gaze_tracker(void);
 
+/// Calls each operation of the delegate interfaces on `delegate` once, as a tracker would; the
+/// initialisation reports no tracker and PELTO_INITIALIZATION_ERROR_ERROR_NO_GAZE_ENGINE.
+void pelto_testing_notify_every_operation(pelto_delegate* delegate);
+
 #ifdef __cplusplus
 }
 #endif
