@@ -46,10 +46,11 @@ void from_json(const BasicJsonType& json, AccuracyCriteria& criteria) {
     };
     using Signed = typename BasicJsonType::number_integer_t;
     using Unsigned = typename BasicJsonType::number_unsigned_t;
-    std::optional<AccuracyCriteria> decoded = decode(json.template get_ptr<const Signed*>());
-    if (!decoded) {
-        decoded = decode(json.template get_ptr<const Unsigned*>());
-    }
+    // An unsigned number also answers is_number_integer(), and its signed pointer would read the
+    // other member of nlohmann's number union: ask for the member that holds the value.
+    const std::optional<AccuracyCriteria> decoded =
+        json.is_number_unsigned() ? decode(json.template get_ptr<const Unsigned*>())
+                                  : decode(json.template get_ptr<const Signed*>());
     if (!decoded) {
         throw DataCorruptedError(std::string("AccuracyCriteria: expected the integer 0, 1 or 2, "
                                              "found a JSON ") +
