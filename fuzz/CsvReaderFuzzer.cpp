@@ -63,8 +63,7 @@ void checkWrittenAndReadAgain(const Trace& trace) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    pelto::fuzz::ByteReader bytes({data, size});
-    std::istringstream in{std::string(bytes.restAsText())};
+    std::istringstream in{std::string(pelto::fuzz::asText({data, size}))};
     Trace trace;
     try {
         trace = parseTraceCsv(in, "in.csv");

@@ -10,7 +10,6 @@
 # SOURCES: further sources, relative to fuzz/. A new input surface adds one line here, its source
 # and a seed corpus.
 
-pelto_fuzz_target(FilterBankFuzzer)
 pelto_fuzz_target(
   CsvReaderFuzzer SOURCES ../examples/demo/CsvReader.cpp ../examples/demo/CsvWriter.cpp
                           ../examples/demo/SmoothedTrace.cpp ../examples/demo/SvgPlot.cpp)

@@ -1,11 +1,12 @@
 #include "filters/OneEuroFilter.hpp"
 
-#include "support/Golden.hpp"
+#include "support/Golden.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <ostream>
 #include <string>
@@ -14,8 +15,8 @@
 namespace {
 
 using pelto::detail::OneEuroFilter;
-using pelto::testing::GOLDEN;
-using Sample = pelto::testing::GoldenSample;
+using Sample = pelto_golden_sample;
+const auto& GOLDEN = PELTO_GOLDEN;
 
 constexpr std::int64_t NONE = OneEuroFilter::NO_TIMESTAMP;
 constexpr std::int64_t INT64_MAXIMUM = std::numeric_limits<std::int64_t>::max();
@@ -50,7 +51,7 @@ TEST_P(OneEuroFilterSequence, YieldsExactOutputs) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, OneEuroFilterSequence,
     testing::Values(
-        SequenceCase{"Timed", 30.0, {GOLDEN.begin(), GOLDEN.end()}},
+        SequenceCase{"Timed", 30.0, {std::begin(GOLDEN), std::end(GOLDEN)}},
         SequenceCase{"Untimed", 30.0, {{10.0, NONE, 10.0}, {20.0, NONE, 12.221554827150042}}},
         // Frequency 0 gives alpha 1: untimed samples pass through unchanged.
         SequenceCase{"ZeroFrequencyUntimed", 0.0, {{10.0, NONE, 10.0}, {20.0, NONE, 20.0}}},

@@ -2,6 +2,7 @@
 
 #include <pelto/pelto.h>
 
+#include "../support/Golden.h"
 #include "TestingGazeTracker.h"
 
 #include <math.h>
@@ -129,27 +130,15 @@ static void testFilterBank(void) {
                                              PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_D_CUT_OFF),
         /* A count, frequency or cutoff of zero or less takes the default. */
         pelto_one_euro_filter_manager_create(0, 0.0, -1.0, 0.007, 0.0), NULL};
-    const struct {
-        double timestamp, val[2];
-        size_t count;
-        bool accepted;
-        double after[2];
-    } steps[] = {
-        {0.0, {10.0, 5.0}, 2, true, {10.0, 5.0}},
-        {33.0, {20.0, 5.0}, 2, true, {12.205030965084358, 5.0}},
-        {33.0, {21.0, 5.0}, 2, false, {0.0, 0.0}}, /* repeated timestamp: NaN, reset */
-        {66.0, {22.0, 6.0}, 2, true, {22.0, 6.0}},
-        {99.9, {23.0, 7.0}, 2, true, {22.176885954680756, 6.176885954680758}},
-        {120.0, {1.0}, 1, false, {22.176885954680756, 6.176885954680758}}, /* wrong length */
-    };
-    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+    const pelto_golden_step* steps = PELTO_GOLDEN_BANK;
+    for (size_t i = 0; i < sizeof PELTO_GOLDEN_BANK / sizeof *steps; ++i) {
         if (i == 1) { /* from here on, a clone continues exactly as the original */
             banks[2] = pelto_one_euro_filter_manager_clone(banks[0]);
         }
         for (size_t b = 0; b < (i == 0 ? 2U : 3U); ++b) {
             double values[2] = {-1.0, -1.0};
             CHECK(pelto_one_euro_filter_manager_filter_values(banks[b], steps[i].timestamp,
-                                                              steps[i].val,
+                                                              steps[i].sample,
                                                               steps[i].count) == steps[i].accepted);
             CHECK(pelto_one_euro_filter_manager_get_filtered_values(banks[b], values, 2) == 2);
             CHECK(values[0] == steps[i].after[0] && values[1] == steps[i].after[1]);
@@ -174,7 +163,7 @@ static void testFilterBank(void) {
     uint8_t accepted[5];
     for (size_t i = 0; i < 5; ++i) {
         timestamps[i] = steps[i].timestamp;
-        memcpy(&values[2 * i], steps[i].val, sizeof steps[i].val);
+        memcpy(&values[2 * i], steps[i].sample, sizeof steps[i].sample);
     }
     CHECK(pelto_one_euro_filter_manager_filter_samples(block, timestamps, 5, values, 2, smoothed,
                                                        accepted) == 4);
