@@ -58,6 +58,11 @@ TEST_F(MainQueueTest, DrainRunsWhatWasQueuedWhenItBegan) {
     MainQueue::setWakeUpHook({});
     MainQueue::post(record(5));
     EXPECT_EQ(wakeUps, 5);
+    // Without a nested drain, too: what a task posts waits.
+    MainQueue::post([this] { MainQueue::post(record(6)); });
+    EXPECT_EQ(MainQueue::drain(), 2U);
+    EXPECT_EQ(MainQueue::drain(), 1U);
+    EXPECT_EQ(ran_, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 }
 
 // A throwing task is consumed and destroyed; the tasks behind it keep their order for the next

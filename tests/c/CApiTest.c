@@ -410,6 +410,30 @@ static void testOlderShorterTable(void) {
     CHECK(pelto_delegate_create(&unsized, NULL, NULL) == NULL);
 }
 
+static void onReport(void* user, pelto_gaze_tracker* tracker, int64_t error) {
+    Probe* probe = user;
+    probe->calls = tracker != NULL && !pelto_gaze_tracker_is_tracking(tracker);
+    probe->id = (int)error;
+}
+
+/* Without memory a report with a tracker says so rather than claim a success without one, and a
+ * bundle registration fails. */
+static void testOutOfMemory(void) {
+    const pelto_delegate_callbacks table = {.struct_size = sizeof table,
+                                            .on_initialized = onReport};
+    Probe report = {-1, 0, 0};
+    pelto_delegate* delegate = pelto_delegate_create(&table, &report, NULL);
+    pelto_testing_report_tracker(delegate, false);
+    CHECK(report.calls == 1 && report.id == PELTO_INITIALIZATION_ERROR_ERROR_NONE);
+    pelto_testing_report_tracker(delegate, true);
+    CHECK(report.calls == 0 && report.id == PELTO_INITIALIZATION_ERROR_ERROR_OUT_OF_MEMORY);
+    pelto_delegate_release(delegate);
+    pelto_testing_fail_allocations(true);
+    const bool registered = pelto_bundle_registry_register_bundle("org.example.host", "1.0");
+    pelto_testing_fail_allocations(false);
+    CHECK(!registered);
+}
+
 static void countWake(void* user) {
     ++*(int*)user;
 }
@@ -491,6 +515,9 @@ static void testTuning(void) {
     CHECK(front[1].mean_lag_ms == -1.0);
     result.front = NULL, result.front_capacity = 0;
     CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, NULL, &result));
+    /* The same values as two channels of half as many rows. */
+    CHECK(pelto_tune(timestamps, TUNING_ROWS / 2, values, 2, NULL, &result));
+    CHECK(result.defaults.samples == TUNING_ROWS / 2);
 
     /* Cannot tune: an answer, not a failure. */
     CHECK(pelto_tune(timestamps, 1, values, 1, NULL, &result));
@@ -539,6 +566,7 @@ int main(void) {
     testInitializationReport();
     testOlderShorterTable();
     testOptionalCallbacks();
+    testOutOfMemory();
     pelto_delegate* lastDelegate = makeDelegate(&pendingAtExit, false);
     CHECK(pelto_init_gaze_tracker(lastDelegate, NULL));
     pelto_delegate_release(lastDelegate);

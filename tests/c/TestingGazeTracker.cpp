@@ -1,9 +1,23 @@
 #include "TestingGazeTracker.h"
 
 #include "capi/Handles.hpp"
+#include "support/AllocationCounter.hpp"
 #include "tracker/GazeTrackerAccess.hpp"
 
 #include <array>
+#include <memory>
+#include <utility>
+
+extern "C" void pelto_testing_fail_allocations(bool fail) {
+    pelto::testing::failAllocations(fail);
+}
+
+extern "C" void pelto_testing_report_tracker(pelto_delegate* delegate, bool out_of_memory) {
+    std::shared_ptr<pelto::GazeTracker> tracker = pelto::detail::GazeTrackerAccess::makeTracker();
+    pelto_testing_fail_allocations(out_of_memory);
+    delegate->onInitialized(std::move(tracker), pelto::InitializationError::ERROR_NONE);
+    pelto_testing_fail_allocations(false);
+}
 
 extern "C" pelto_gaze_tracker* pelto_testing_make_gaze_tracker(void) {
     return pelto::capi::wrapTracker(pelto::detail::GazeTrackerAccess::makeTracker());

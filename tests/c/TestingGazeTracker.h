@@ -17,6 +17,13 @@ pelto_gaze_tracker* pelto_testing_make_gaze_tracker(void);
 /// initialisation reports no tracker and PELTO_INITIALIZATION_ERROR_ERROR_NO_GAZE_ENGINE.
 void pelto_testing_notify_every_operation(pelto_delegate* delegate);
 
+/// Reports a new tracker to `delegate` as a successful initialisation would, with every C++
+/// allocation failing during the report when `out_of_memory` is set.
+void pelto_testing_report_tracker(pelto_delegate* delegate, bool out_of_memory);
+
+/// Makes every C++ allocation of this program fail from now on, or succeed again.
+void pelto_testing_fail_allocations(bool fail);
+
 #ifdef __cplusplus
 }
 #endif

@@ -8,16 +8,23 @@
 // operator delete inlined side by side.
 namespace {
 std::atomic<std::size_t> allocations{0};
-}
+std::atomic<bool> failing{false};
+} // namespace
 
 std::size_t pelto::testing::allocationCount() noexcept {
     return allocations.load(std::memory_order_relaxed);
 }
 
+void pelto::testing::failAllocations(bool fail) noexcept {
+    failing.store(fail, std::memory_order_relaxed);
+}
+
 void* operator new(std::size_t size) {
     allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) { // NOLINT(cppcoreguidelines-no-malloc)
-        return p;
+    if (!failing.load(std::memory_order_relaxed)) {
+        if (void* p = std::malloc(size == 0 ? 1 : size)) { // NOLINT(cppcoreguidelines-no-malloc)
+            return p;
+        }
     }
     throw std::bad_alloc();
 }

@@ -8,4 +8,7 @@ namespace pelto::testing {
 // AllocationCounter.cpp replaces operator new to count them.
 std::size_t allocationCount() noexcept;
 
+// Makes every later operator new throw std::bad_alloc, or succeed again.
+void failAllocations(bool fail) noexcept;
+
 } // namespace pelto::testing
