@@ -216,6 +216,16 @@ TEST(TuningTest, MeasuresStillJitterAndMovementLag) {
     const Measurement stuck = measureWith(1e-6, 0.0);
     EXPECT_EQ(stuck.lagsCensored, 1U);
     EXPECT_NEAR(stuck.maxLagMs, 1110.0 - rawTime, 1e-9);
+    // A sample refused on the way there (a repeated timestamp) leaves the movement without a lag,
+    // even though the reset bank's zeros are where the movement, mirrored, ends.
+    Recording interrupted = recording;
+    interrupted.timestamps[80] = interrupted.timestamps[79];
+    std::ranges::transform(interrupted.values, interrupted.values.begin(),
+                           [](double v) { return 100.0 - v; });
+    const Measurement cut =
+        measure(interrupted.timestamps, interrupted.values, 1, {.minCutOff = 1e-6, .beta = 0.0});
+    EXPECT_EQ(cut.refused, 2U);
+    EXPECT_EQ(cut.lagsMeasured, 0U);
 }
 
 struct Degenerate {
