@@ -5,6 +5,8 @@
 #ifndef PELTO_TESTS_GOLDEN_H
 #define PELTO_TESTS_GOLDEN_H
 
+// C and C++ alike: the C headers and typedefs stay.
+// NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using, modernize-avoid-c-arrays)
 #include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
@@ -16,7 +18,6 @@ typedef struct pelto_golden_sample {
     double expected;
 } pelto_golden_sample;
 
-// NOLINTNEXTLINE(modernize-avoid-c-arrays)
 static const pelto_golden_sample PELTO_GOLDEN[4] = {{10.0, 0, 10.0},
                                                     {20.0, 33, 12.205030965084358},
                                                     {20.0, 66, 13.8617789415347},
@@ -26,13 +27,12 @@ static const pelto_golden_sample PELTO_GOLDEN[4] = {{10.0, 0, 10.0},
  * wrong length is refused. */
 typedef struct pelto_golden_step {
     double timestamp;
-    double sample[2]; // NOLINT(modernize-avoid-c-arrays)
+    double sample[2];
     size_t count;
     bool accepted;
-    double after[2]; // NOLINT(modernize-avoid-c-arrays)
+    double after[2];
 } pelto_golden_step;
 
-// NOLINTNEXTLINE(modernize-avoid-c-arrays)
 static const pelto_golden_step PELTO_GOLDEN_BANK[6] = {
     {0.0, {10.0, 5.0}, 2, true, {10.0, 5.0}},
     {33.0, {20.0, 5.0}, 2, true, {12.205030965084358, 5.0}},
@@ -41,5 +41,7 @@ static const pelto_golden_step PELTO_GOLDEN_BANK[6] = {
     {99.9, {23.0, 7.0}, 2, true, {22.176885954680756, 6.176885954680758}},
     {120.0, {1.0, 0.0}, 1, false, {22.176885954680756, 6.176885954680758}},
 };
+
+// NOLINTEND(modernize-deprecated-headers, modernize-use-using, modernize-avoid-c-arrays)
 
 #endif
