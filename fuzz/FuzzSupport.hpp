@@ -31,8 +31,8 @@ namespace pelto::fuzz {
 
 /// The fuzzer's bytes as text; char may alias any object.
 inline std::string_view asText(std::span<const std::uint8_t> bytes) noexcept {
-    return {reinterpret_cast<const char*>(bytes.data()),
-            bytes.size()}; // NOLINT(*-reinterpret-cast)
+    const auto* chars = reinterpret_cast<const char*>(bytes.data()); // NOLINT(*-reinterpret-cast)
+    return {chars, bytes.size()};
 }
 
 /// Equality of the bits, so that NaN equals an identical NaN and 0.0 differs from -0.0.
