@@ -151,6 +151,23 @@ TEST(TuningTest, FrontHoldsExactlyTheUndominatedSetsAndTheRecommendationIsTheBes
     EXPECT_EQ(result.recommendation->smoothedJitter, bestInBudget);
 }
 
+// Cutoffs so high that the bank passes the signal through exactly: every set measures the same,
+// and the front and the recommendation are the first set in grid order.
+TEST(TuningTest, EqualSetsGoToTheFirstInGridOrder) {
+    const TuningResult result = tuneRecording(gaze(1.0), [](TuningOptions& o) {
+        o.minCutOffSteps = 3;
+        o.minCutOffLow = 1e20;
+        o.minCutOffHigh = 1e22;
+        o.betaSteps = 2;
+    });
+    ASSERT_EQ(result.status, TuningStatus::OK);
+    ASSERT_EQ(result.front.size(), 1U);
+    for (const Measurement* m : {&result.front[0], &*result.recommendation}) {
+        EXPECT_EQ(m->parameters.minCutOff, result.minCutOffs[0]);
+        EXPECT_EQ(m->parameters.beta, result.betas[0]);
+    }
+}
+
 TEST(TuningTest, ResultsDoNotDependOnTheThreadCount) {
     const Recording recording = gaze(1.0);
     const TuningResult one = tuneRecording(recording, [](TuningOptions& o) { o.threads = 1; });
