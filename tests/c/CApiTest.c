@@ -416,8 +416,8 @@ static void onReport(void* user, pelto_gaze_tracker* tracker, int64_t error) {
     probe->id = (int)error;
 }
 
-/* Without memory a report with a tracker says so rather than claim a success without one, and a
- * bundle registration fails. */
+/* Without memory a report with a tracker says so rather than claim a success without one, and an
+ * initialisation or a bundle registration fails. */
 static void testOutOfMemory(void) {
     const pelto_delegate_callbacks table = {.struct_size = sizeof table,
                                             .on_initialized = onReport};
@@ -427,11 +427,12 @@ static void testOutOfMemory(void) {
     CHECK(report.calls == 1 && report.id == PELTO_INITIALIZATION_ERROR_ERROR_NONE);
     pelto_testing_report_tracker(delegate, true);
     CHECK(report.calls == 0 && report.id == PELTO_INITIALIZATION_ERROR_ERROR_OUT_OF_MEMORY);
-    pelto_delegate_release(delegate);
     pelto_testing_fail_allocations(true);
+    const bool queued = pelto_init_gaze_tracker(delegate, NULL);
     const bool registered = pelto_bundle_registry_register_bundle("org.example.host", "1.0");
     pelto_testing_fail_allocations(false);
-    CHECK(!registered);
+    CHECK(!queued && !pelto_main_queue_has_pending_tasks() && !registered);
+    pelto_delegate_release(delegate);
 }
 
 static void countWake(void* user) {
@@ -518,6 +519,9 @@ static void testTuning(void) {
     /* The same values as two channels of half as many rows. */
     CHECK(pelto_tune(timestamps, TUNING_ROWS / 2, values, 2, NULL, &result));
     CHECK(result.defaults.samples == TUNING_ROWS / 2);
+    options.max_lag_ms = 40.0; /* the host's own budget */
+    CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
+    CHECK(result.max_lag_ms == 40.0);
 
     /* Cannot tune: an answer, not a failure. */
     CHECK(pelto_tune(timestamps, 1, values, 1, NULL, &result));
