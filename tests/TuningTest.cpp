@@ -207,6 +207,16 @@ TEST(TuningTest, MeasuresStillJitterAndMovementLag) {
     EXPECT_EQ(signal.medianSpeed, 200.0);
     EXPECT_EQ(signal.fastSpeed, 1000.0);
     EXPECT_EQ(signal.movements, 1U);
+    // At 2 kHz the intervals are half a millisecond: the same steps.
+    Recording fast = recording;
+    std::ranges::transform(fast.timestamps, fast.timestamps.begin(),
+                           [](double t) { return t / 20.0; });
+    EXPECT_EQ(profile(fast.timestamps, fast.values, 1).steps, 109U);
+    // A single still step has a jitter.
+    const std::vector<double> two{0.0, 10.0};
+    const Measurement single = measure(two, std::vector<double>{0.0, 1.0}, 1, {});
+    EXPECT_EQ(single.stillSteps, 1U);
+    EXPECT_EQ(single.rawJitter, 1.0);
 
     const Measurement defaults = measureWith(1.0, 0.007);
     EXPECT_EQ(defaults.samples, 112U);
