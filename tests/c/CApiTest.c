@@ -519,9 +519,11 @@ static void testTuning(void) {
     /* The same values as two channels of half as many rows. */
     CHECK(pelto_tune(timestamps, TUNING_ROWS / 2, values, 2, NULL, &result));
     CHECK(result.defaults.samples == TUNING_ROWS / 2);
-    options.max_lag_ms = 40.0; /* the host's own budget */
+    /* The host's own budget, frequency and derivative cutoff. */
+    options.max_lag_ms = 40.0, options.freq = 60.0, options.d_cut_off = 2.0;
     CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
-    CHECK(result.max_lag_ms == 40.0);
+    CHECK(result.max_lag_ms == 40.0 && result.defaults.freq == 60.0);
+    CHECK(result.defaults.d_cut_off == 2.0 && result.recommendation.d_cut_off == 2.0);
 
     /* Cannot tune: an answer, not a failure. */
     CHECK(pelto_tune(timestamps, 1, values, 1, NULL, &result));
