@@ -162,9 +162,9 @@ TEST(TuningTest, EqualSetsGoToTheFirstInGridOrder) {
     });
     ASSERT_EQ(result.status, TuningStatus::OK);
     ASSERT_EQ(result.front.size(), 1U);
-    for (const Measurement* m : {&result.front[0], &*result.recommendation}) {
-        EXPECT_EQ(m->parameters.minCutOff, result.minCutOffs[0]);
-        EXPECT_EQ(m->parameters.beta, result.betas[0]);
+    for (const Measurement& m : {result.front.at(0), *result.recommendation}) {
+        EXPECT_EQ(m.parameters.minCutOff, result.minCutOffs[0]);
+        EXPECT_EQ(m.parameters.beta, result.betas[0]);
     }
 }
 
