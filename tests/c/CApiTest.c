@@ -2,8 +2,8 @@
 
 #include <pelto/pelto.h>
 
-#include "../support/Golden.h"
 #include "TestingGazeTracker.h"
+#include "support/Golden.h"
 
 #include <math.h>
 #include <stddef.h>
