@@ -2,7 +2,6 @@
 #include <pelto/pelto.h>
 
 #include "filters/FilterBankKernels.hpp"
-#include "filters/OneEuroFilter.hpp"
 #include "filters/OneEuroFilterManagerAccess.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/Golden.h"
@@ -16,6 +15,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <ostream>
 #include <random>
 #include <span>
@@ -34,9 +34,10 @@ void PrintTo(InstructionSet set, std::ostream* os) {
 
 namespace {
 
+using pelto::DerivativeSource;
 using pelto::OneEuroFilterManager;
+using pelto::TimestampPrecision;
 using pelto::detail::InstructionSet;
-using pelto::detail::OneEuroFilter;
 using Values = std::vector<double>;
 using Flags = std::vector<std::uint8_t>;
 
@@ -125,16 +126,18 @@ TEST(OneEuroFilterManager, CopiesMovesAndSwapsContinueExactly) {
 
 TEST(OneEuroFilterManager, RestoredStateContinuesExactly) {
     using Access = pelto::detail::OneEuroFilterManagerAccess;
-    OneEuroFilterManager bank(3, 60.0, 0.5, -0.02, 2.0);
+    OneEuroFilterManager bank(3, 60.0, 0.5, -0.02, 2.0, TimestampPrecision::EXACT,
+                              DerivativeSource::FILTERED);
     bank.filterValues(0.0, Values{10.0, 5.0, -1.0});
-    bank.filterValues(17.0, Values{20.0, 5.5, -0.0});
+    bank.filterValues(16.7, Values{20.0, 5.5, -0.0});
     const Access::Parameters p = Access::parameters(bank);
     EXPECT_EQ(p.count, 3);
-    OneEuroFilterManager restored(p.count, p.freq, p.minCutOff, p.beta, p.dCutOff);
+    OneEuroFilterManager restored(p.count, p.freq, p.minCutOff, p.beta, p.dCutOff, p.precision,
+                                  p.derivative);
     std::vector<std::uint64_t> state = Access::state(bank);
     ASSERT_TRUE(Access::restore(restored, state));
     EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
-    for (const double t : {33.0, 33.0, 50.0, 66.0}) { // a reset on the way
+    for (const double t : {33.4, 33.4, 50.0, 66.0}) { // a refusal on the way
         const Values val{t / 3.0, -t, t};
         EXPECT_EQ(restored.filterValues(t, val), bank.filterValues(t, val));
         EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
@@ -272,26 +275,112 @@ TEST(OneEuroFilterManager, NamesTheInstructionSetInForce) {
     EXPECT_EQ(OneEuroFilterManager::instructionSet(), pelto::detail::nameOf(widest));
 }
 
+// One channel written from the one-euro formulas, independent of the library's
+// filters: timestamps are doubles, read as the bank's precision reads them.
+class FormulaFilter {
+  public:
+    FormulaFilter(double freq, double minCutOff, double beta, double dCutOff, bool fromFiltered)
+        : freq_(freq)
+        , minCutOff_(minCutOff)
+        , beta_(beta)
+        , dCutOff_(dCutOff)
+        , fromFiltered_(fromFiltered)
+        , xAlpha_(accepted(alpha(minCutOff), 0.0))
+        , dxAlpha_(accepted(alpha(dCutOff), 0.0)) {}
+
+    // `interval` is the milliseconds since the previous timed sample, NaN when there is none.
+    double filter(double value, double interval) {
+        if (!std::isnan(interval)) {
+            freq_ = 1000.0 / interval;
+        }
+        double dv = 0.0;
+        if (started_) {
+            dv = freq_ * (value - (fromFiltered_ ? xSmoothed_ : xRaw_));
+        }
+        dxAlpha_ = accepted(alpha(dCutOff_), dxAlpha_);
+        const double edv = started_ ? dxAlpha_ * dv + (1.0 - dxAlpha_) * dxSmoothed_ : dv;
+        const double cutoff = std::abs(edv) * beta_ + minCutOff_;
+        xAlpha_ = accepted(alpha(cutoff), xAlpha_);
+        const double result = started_ ? xAlpha_ * value + (1.0 - xAlpha_) * xSmoothed_ : value;
+        dxSmoothed_ = edv;
+        xRaw_ = value;
+        xSmoothed_ = result;
+        started_ = true;
+        return result;
+    }
+
+  private:
+    [[nodiscard]] double alpha(double cutoff) const {
+        const double te = 1.0 / freq_;
+        const double tau = 1.0 / (cutoff * 6.283185307179586);
+        return 1.0 / (tau / te + 1.0);
+    }
+    static double accepted(double alpha, double current) {
+        return alpha <= 0.0 || alpha > 1.0 ? current : alpha;
+    }
+
+    double freq_;
+    double minCutOff_;
+    double beta_;
+    double dCutOff_;
+    bool fromFiltered_;
+    double xAlpha_;
+    double dxAlpha_;
+    double xRaw_ = 0.0;
+    double xSmoothed_ = 0.0;
+    double dxSmoothed_ = 0.0;
+    bool started_ = false;
+};
+
 // The bank against the plainest reading of its contract: one independent
-// one-euro filter per channel, each fed the whole stream, all rebuilt when any
-// output is not finite.
+// filter per channel, each fed the whole stream, all rebuilt when any output
+// is not finite.
 class ReferenceBank {
   public:
-    ReferenceBank(std::size_t count, double freq, double minCutOff, double beta, double dCutOff)
-        : fresh_(freq, minCutOff, beta, dCutOff)
+    ReferenceBank(std::size_t count, double freq, double minCutOff, double beta, double dCutOff,
+                  TimestampPrecision precision, DerivativeSource derivative)
+        : exact_(precision == TimestampPrecision::EXACT)
+        , fresh_(freq, minCutOff, beta, dCutOff, derivative == DerivativeSource::FILTERED)
         , filters_(count, fresh_)
         , values_(count, 0.0) {}
 
     bool filterValues(double timestamp, const Values& val) {
-        if (val.size() != filters_.size() || !(timestamp >= -0x1p63 && timestamp < 0x1p63)) {
+        if (val.size() != filters_.size()) {
             return false;
         }
-        const auto t = static_cast<std::int64_t>(timestamp);
+        double interval = std::nan("");
+        if (exact_) {
+            if (!std::isfinite(timestamp)) {
+                return false;
+            }
+            if (timestamp != -1.0 && last_) {
+                if (!(timestamp > *last_)) {
+                    return false;
+                }
+                interval = timestamp - *last_;
+            }
+            last_ = timestamp == -1.0 ? std::nullopt : std::optional(timestamp);
+        } else {
+            if (!(timestamp >= -0x1p63 && timestamp < 0x1p63)) {
+                return false;
+            }
+            const auto t = static_cast<std::int64_t>(timestamp);
+            if (t != -1 && lastWhole_ != -1) {
+                // The exact difference, rounded once: int64 subtraction could overflow.
+                const auto ut = static_cast<std::uint64_t>(t);
+                const auto ul = static_cast<std::uint64_t>(lastWhole_);
+                interval =
+                    t >= lastWhole_ ? static_cast<double>(ut - ul) : -static_cast<double>(ul - ut);
+            }
+            lastWhole_ = t;
+        }
         for (std::size_t i = 0; i < filters_.size(); ++i) {
-            const double r = filters_[i].filterValue(val[i], t);
+            const double r = filters_[i].filter(val[i], interval);
             if (!std::isfinite(r)) {
                 filters_.assign(filters_.size(), fresh_);
                 values_.assign(values_.size(), 0.0);
+                last_.reset();
+                lastWhole_ = -1;
                 return false;
             }
             values_[i] = r;
@@ -302,8 +391,11 @@ class ReferenceBank {
     [[nodiscard]] const Values& values() const { return values_; }
 
   private:
-    OneEuroFilter fresh_;
-    std::vector<OneEuroFilter> filters_;
+    bool exact_;
+    std::optional<double> last_;
+    std::int64_t lastWhole_ = -1;
+    FormulaFilter fresh_;
+    std::vector<FormulaFilter> filters_;
     Values values_;
 };
 
@@ -323,11 +415,20 @@ void PrintTo(const StreamCase& c, std::ostream* os) {
 }
 
 // Each case runs with each variant of the per-channel work, chosen explicitly.
-class RandomStream : public testing::TestWithParam<std::tuple<InstructionSet, StreamCase>> {};
+// The bank's construction choices: how it reads timestamps and what it takes
+// rates of change against.
+struct Choices {
+    TimestampPrecision precision;
+    DerivativeSource derivative;
+};
+
+class RandomStream
+    : public testing::TestWithParam<std::tuple<InstructionSet, Choices, StreamCase>> {};
 
 TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
     const InstructionSet set = std::get<0>(GetParam());
-    const StreamCase& c = std::get<1>(GetParam());
+    const auto [precision, derivative] = std::get<1>(GetParam());
+    const StreamCase& c = std::get<2>(GetParam());
     const InstructionSetInForce chosen(set);
     if (!chosen.ok()) {
         GTEST_SKIP() << "this CPU cannot run the " << pelto::detail::nameOf(set) << " variant";
@@ -336,12 +437,15 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::normal_distribution<double> noise(0.0, 40.0);
 
-    OneEuroFilterManager bank(static_cast<std::int64_t>(c.channels), c.freq, c.minCutOff, c.beta,
-                              c.dCutOff);
+    auto fresh = [&] {
+        return OneEuroFilterManager(static_cast<std::int64_t>(c.channels), c.freq, c.minCutOff,
+                                    c.beta, c.dCutOff, precision, derivative);
+    };
+    OneEuroFilterManager bank = fresh();
     // The reference gets the parameters after the bank's defaulting: zero or less (not NaN).
     auto positiveOr = [](double value, double fallback) { return value <= 0.0 ? fallback : value; };
     ReferenceBank reference(c.channels, positiveOr(c.freq, 30.0), positiveOr(c.minCutOff, 1.0),
-                            c.beta, positiveOr(c.dCutOff, 1.0));
+                            c.beta, positiveOr(c.dCutOff, 1.0), precision, derivative);
 
     // As timestamps: refused (NaN, the infinities, 2^63 and beyond), accepted at the edges of
     // int64 (the next interval overflows int64), or truncated to the "no timestamp" -1.
@@ -402,10 +506,6 @@ TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
 
     // The same stream in one block, and in blocks split at random points (empty ones
     // included, some without flags), gives the same bits row by row.
-    auto fresh = [&c] {
-        return OneEuroFilterManager(static_cast<std::int64_t>(c.channels), c.freq, c.minCutOff,
-                                    c.beta, c.dCutOff);
-    };
     OneEuroFilterManager whole = fresh();
     Values smoothed(rows.size(), -1.0);
     Flags blockFlags(flags.size(), 9);
@@ -452,6 +552,10 @@ INSTANTIATE_TEST_SUITE_P(
     Streams, RandomStream,
     testing::Combine(
         testing::ValuesIn(pelto::detail::INSTRUCTION_SETS),
+        testing::Values(Choices{TimestampPrecision::WHOLE_MILLISECONDS, DerivativeSource::RAW},
+                        Choices{TimestampPrecision::EXACT, DerivativeSource::RAW},
+                        Choices{TimestampPrecision::WHOLE_MILLISECONDS, DerivativeSource::FILTERED},
+                        Choices{TimestampPrecision::EXACT, DerivativeSource::FILTERED}),
         testing::Values(StreamCase{"Defaults", 1, 5000, 2, 30.0, 1.0, 0.007, 1.0},
                         StreamCase{"ManyChannels", 2, 5000, 136, 60.0, 0.5, 0.01, 2.0},
                         StreamCase{"OddChannels", 3, 5000, 7, 120.0, 1.0, 0.1, 1.0},
@@ -464,8 +568,86 @@ INSTANTIATE_TEST_SUITE_P(
                         StreamCase{"NonFiniteParameters", 10, 3000, 6, std::nan(""), inf, 0.007,
                                    1e300})),
     [](const testing::TestParamInfo<RandomStream::ParamType>& p) {
+        const Choices choices = std::get<1>(p.param);
         return std::string(pelto::detail::nameOf(std::get<0>(p.param))) + "_" +
-               std::get<1>(p.param).name;
+               (choices.precision == TimestampPrecision::EXACT ? "Exact" : "WholeMs") +
+               (choices.derivative == DerivativeSource::FILTERED ? "Filtered" : "Raw") + "_" +
+               std::get<2>(p.param).name;
     });
+
+} // namespace
+
+namespace {
+
+// Research trackers' clocks: fractional periods with microsecond jitter, dropped
+// stretches and rows without data. The exact bank refuses nothing but those rows.
+struct TrackerClock {
+    const char* name;
+    double rateHz;
+};
+
+void PrintTo(const TrackerClock& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ExactClock : public testing::TestWithParam<TrackerClock> {};
+
+TEST_P(ExactClock, SmoothsEveryUsableRowAsTheFormulaDoes) {
+    const double period = 1000.0 / GetParam().rateHz;
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<double> jitter(-0.02, 0.02);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::normal_distribution<double> noise(0.0, 0.5);
+    OneEuroFilterManager bank(2, 60.0, 1.0, 0.01, 1.0, TimestampPrecision::EXACT);
+    ReferenceBank reference(2, 60.0, 1.0, 0.01, 1.0, TimestampPrecision::EXACT,
+                            DerivativeSource::RAW);
+    std::size_t nanRows = 0;
+    std::size_t refused = 0;
+    double tick = 1.0e6 / 3.0; // a clock that started long ago
+    for (int i = 0; i < 20000; ++i) {
+        tick += unit(rng) < 0.001 ? 50.0 : period; // now and then a dropped stretch
+        const bool blink = unit(rng) < 0.005;
+        const Values val{blink ? std::nan("") : 400.0 + noise(rng), 300.0 + noise(rng)};
+        nanRows += blink ? 1 : 0;
+        const double timestamp = tick + jitter(rng);
+        const bool ok = bank.filterValues(timestamp, val);
+        refused += ok ? 0 : 1;
+        ASSERT_EQ(ok, reference.filterValues(timestamp, val)) << "row " << i;
+        ASSERT_EQ(bitsOf(bank.filteredValues()), bitsOf(reference.values())) << "row " << i;
+    }
+    EXPECT_EQ(refused, nanRows);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clocks, ExactClock,
+                         testing::Values(TrackerClock{"Hz300", 299.8},
+                                         TrackerClock{"Hz1000", 1000.0},
+                                         TrackerClock{"Hz2000", 2000.0}),
+                         [](const testing::TestParamInfo<TrackerClock>& p) {
+                             return p.param.name;
+                         });
+
+// A repeated or earlier frame is dropped without a trace: what follows is what it
+// would have been without it.
+TEST(OneEuroFilterManager, ExactBankDropsRepeatedAndEarlierFrames) {
+    OneEuroFilterManager clean(2, 300.0, 1.0, 0.05, 1.0, TimestampPrecision::EXACT);
+    OneEuroFilterManager noisy = clean;
+    for (const auto& [t, x] : {std::pair{0.0, 1.0}, {3.352, 2.0}, {6.704, 4.0}}) {
+        ASSERT_TRUE(clean.filterValues(t, Values{x, -x}));
+        ASSERT_TRUE(noisy.filterValues(t, Values{x, -x}));
+    }
+    const Values before = noisy.getFilteredValues();
+    EXPECT_FALSE(noisy.filterValues(6.704, Values{9.0, 9.0})); // repeated
+    EXPECT_FALSE(noisy.filterValues(5.0, Values{9.0, 9.0}));   // earlier
+    EXPECT_EQ(noisy.getFilteredValues(), before);
+    ASSERT_TRUE(clean.filterValues(10.056, Values{3.0, -3.0}));
+    ASSERT_TRUE(noisy.filterValues(10.056, Values{3.0, -3.0}));
+    EXPECT_EQ(noisy.getFilteredValues(), clean.getFilteredValues());
+    // Whole milliseconds keep the classic behaviour: a repeated timestamp resets.
+    OneEuroFilterManager whole(2, 300.0, 1.0, 0.05, 1.0);
+    EXPECT_TRUE(whole.filterValues(3.0, Values{1.0, 1.0}));
+    EXPECT_TRUE(whole.filterValues(6.0, Values{2.0, 2.0}));
+    EXPECT_FALSE(whole.filterValues(6.9, Values{3.0, 3.0}));
+    EXPECT_EQ(whole.getFilteredValues(), (Values{0.0, 0.0}));
+}
 
 } // namespace

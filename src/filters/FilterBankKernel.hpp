@@ -63,8 +63,10 @@ template <class V>
 // One vector of channels [first, first + LANES_OF<V>): the steps of
 // BasicOneEuroFilter::filterValue after the clock has advanced, lane by lane,
 // so every lane gives exactly what a one-euro filter of its own gives.
-// `Started` is whether the filters have seen a sample since they were built.
-template <bool Started, class V>
+// `Started` is whether the filters have seen a sample since they were built;
+// `FromFiltered` takes the rate of change against the previous smoothed value
+// instead of the previous input.
+template <bool Started, bool FromFiltered, class V>
 [[nodiscard, gnu::always_inline]] inline V smoothLanes(const SharedStep& step, V value,
                                                        const ChannelArrays& state,
                                                        std::size_t first) noexcept {
@@ -73,7 +75,8 @@ template <bool Started, class V>
     V dv{};
     V edv{};
     if constexpr (Started) {
-        dv = step.freq * (value - loadLanes<V>(state.raw, first));
+        const V previous = loadLanes<V>(FromFiltered ? state.smoothed : state.raw, first);
+        dv = step.freq * (value - previous);
         edv =
             LowPass::blend(broadcast<V>(step.derivativeAlpha), dv, loadLanes<V>(state.rate, first));
     } else {
@@ -95,14 +98,15 @@ template <bool Started, class V>
 
 // Channels [next, ...) in whole vectors of LANES_OF<V> while they last; `next`
 // ends at the first channel left over. Answers whether every result is finite.
-template <bool Started, class V>
+template <bool Started, bool FromFiltered, class V>
 [[nodiscard, gnu::always_inline]] inline bool
 smoothVectors(const SharedStep& step, const double* values, std::size_t channels,
               const ChannelArrays& state, double* out, std::size_t& next) noexcept {
     LaneBits<V> bad{};
     std::size_t i = next;
     for (; i + LANES_OF<V> <= channels; i += LANES_OF<V>) {
-        const V result = smoothLanes<Started>(step, loadLanes<V>(values, i), state, i);
+        const V result =
+            smoothLanes<Started, FromFiltered>(step, loadLanes<V>(values, i), state, i);
         if (out != nullptr) {
             storeLanes(out, i, result);
         }
@@ -116,28 +120,28 @@ smoothVectors(const SharedStep& step, const double* values, std::size_t channels
 // of `Widest` lanes, then narrower ones for what is left, down to the pairs of
 // the arrays' layout. The results also go to `out` (one per channel) unless it
 // is null. Answers whether every result is finite.
-template <bool Started, std::size_t Widest>
+template <bool Started, bool FromFiltered, std::size_t Widest>
 [[nodiscard, gnu::always_inline]] inline bool
 smoothChannels(const SharedStep& step, const double* values, std::size_t channels,
                const ChannelArrays& state, double* out) noexcept {
     std::size_t next = 0;
     bool wideFinite = true;
     if constexpr (Widest >= 8) {
-        wideFinite = smoothVectors<Started, LaneVectors<8>::Doubles>(step, values, channels, state,
-                                                                     out, next);
+        wideFinite = smoothVectors<Started, FromFiltered, LaneVectors<8>::Doubles>(
+            step, values, channels, state, out, next);
     }
     if constexpr (Widest >= 4) {
-        const bool finite = smoothVectors<Started, LaneVectors<4>::Doubles>(step, values, channels,
-                                                                            state, out, next);
+        const bool finite = smoothVectors<Started, FromFiltered, LaneVectors<4>::Doubles>(
+            step, values, channels, state, out, next);
         wideFinite = wideFinite && finite;
     }
     const bool pairsFinite =
-        smoothVectors<Started, DoublePair>(step, values, channels, state, out, next);
+        smoothVectors<Started, FromFiltered, DoublePair>(step, values, channels, state, out, next);
     bool lastFinite = true;
     if (next < channels) {
         // The last channel of an odd count, with its padding lane.
-        const DoublePair result =
-            smoothLanes<Started>(step, broadcast<DoublePair>(values[next]), state, next);
+        const DoublePair result = smoothLanes<Started, FromFiltered>(
+            step, broadcast<DoublePair>(values[next]), state, next);
         if (out != nullptr) {
             out[next] = result[0];
         }

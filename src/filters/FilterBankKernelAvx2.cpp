@@ -11,15 +11,15 @@
 namespace pelto::detail {
 namespace {
 
-template <bool Started>
+template <bool Started, bool FromFiltered>
 bool smoothAvx2(const SharedStep& step, const double* values, std::size_t channels,
                 const ChannelArrays& state, double* out) noexcept {
-    return smoothChannels<Started, 4>(step, values, channels, state, out);
+    return smoothChannels<Started, FromFiltered, 4>(step, values, channels, state, out);
 }
 
 } // namespace
 
-constinit const RowKernels AVX2_ROW_KERNELS{&smoothAvx2<false>, &smoothAvx2<true>,
-                                            InstructionSet::Avx2};
+constinit const RowKernels AVX2_ROW_KERNELS{&smoothAvx2<false, false>, &smoothAvx2<true, false>,
+                                            &smoothAvx2<true, true>, InstructionSet::Avx2};
 
 } // namespace pelto::detail

@@ -11,15 +11,16 @@
 namespace pelto::detail {
 namespace {
 
-template <bool Started>
+template <bool Started, bool FromFiltered>
 bool smoothAvx512(const SharedStep& step, const double* values, std::size_t channels,
                   const ChannelArrays& state, double* out) noexcept {
-    return smoothChannels<Started, 8>(step, values, channels, state, out);
+    return smoothChannels<Started, FromFiltered, 8>(step, values, channels, state, out);
 }
 
 } // namespace
 
-constinit const RowKernels AVX512_ROW_KERNELS{&smoothAvx512<false>, &smoothAvx512<true>,
+constinit const RowKernels AVX512_ROW_KERNELS{&smoothAvx512<false, false>,
+                                              &smoothAvx512<true, false>, &smoothAvx512<true, true>,
                                               InstructionSet::Avx512};
 
 } // namespace pelto::detail

@@ -6,10 +6,11 @@
 namespace pelto::detail {
 namespace {
 
-template <bool Started>
+template <bool Started, bool FromFiltered>
 bool smoothBaseline(const SharedStep& step, const double* values, std::size_t channels,
                     const ChannelArrays& state, double* out) noexcept {
-    return smoothChannels<Started, LANES_OF<DoublePair>>(step, values, channels, state, out);
+    return smoothChannels<Started, FromFiltered, LANES_OF<DoublePair>>(step, values, channels,
+                                                                       state, out);
 }
 
 const RowKernels& kernelsFor(InstructionSet set) noexcept {
@@ -52,8 +53,9 @@ std::atomic<const RowKernels*> inForce{nullptr};
 
 } // namespace
 
-constinit const RowKernels BASELINE_ROW_KERNELS{&smoothBaseline<false>, &smoothBaseline<true>,
-                                                InstructionSet::Baseline};
+constinit const RowKernels BASELINE_ROW_KERNELS{
+    &smoothBaseline<false, false>, &smoothBaseline<true, false>, &smoothBaseline<true, true>,
+    InstructionSet::Baseline};
 
 std::string_view nameOf(InstructionSet set) noexcept {
     switch (set) {

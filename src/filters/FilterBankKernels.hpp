@@ -27,8 +27,9 @@ using RowKernel = bool (*)(const SharedStep& step, const double* values, std::si
                            const ChannelArrays& state, double* out) noexcept;
 
 struct RowKernels {
-    RowKernel fresh;   // filters that have seen no sample since they were built
-    RowKernel started; // every later sample
+    RowKernel fresh;               // filters that have seen no sample since they were built
+    RowKernel started;             // every later sample
+    RowKernel startedFromFiltered; // the same, rates of change against the smoothed values
     InstructionSet instructionSet;
 };
 

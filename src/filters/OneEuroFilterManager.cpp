@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,10 +42,19 @@ OneEuroFilterManager::OneEuroFilterManager() noexcept = default;
 
 OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, double minCutOff,
                                            double beta, double dCutOff)
+    : OneEuroFilterManager(count, freq, minCutOff, beta, dCutOff,
+                           TimestampPrecision::WHOLE_MILLISECONDS) {}
+
+OneEuroFilterManager::OneEuroFilterManager(std::int64_t count, double freq, double minCutOff,
+                                           double beta, double dCutOff,
+                                           TimestampPrecision precision,
+                                           DerivativeSource derivative)
     : freq_(positiveOr(freq, DEFAULT_FREQUENCY))
     , minCutOff_(positiveOr(minCutOff, DEFAULT_MIN_CUT_OFF))
     , beta_(beta)
-    , dCutOff_(positiveOr(dCutOff, DEFAULT_D_CUT_OFF)) {
+    , dCutOff_(positiveOr(dCutOff, DEFAULT_D_CUT_OFF))
+    , exactTimestamps_(precision == TimestampPrecision::EXACT)
+    , filteredDerivative_(derivative == DerivativeSource::FILTERED) {
     const auto channels = static_cast<std::size_t>(count > 0 ? count : DEFAULT_COUNT);
     if (channels > lanes_.max_size() / CHANNEL_ARRAYS - detail::LANES_PER_VECTOR) {
         throw std::length_error("OneEuroFilterManager: " + std::to_string(channels) +
@@ -82,21 +92,19 @@ void OneEuroFilterManager::swap(OneEuroFilterManager& other) noexcept {
     swap(dCutOff_, other.dCutOff_);
     swap(lastTime_, other.lastTime_);
     swap(started_, other.started_);
+    swap(exactTimestamps_, other.exactTimestamps_);
+    swap(filteredDerivative_, other.filteredDerivative_);
     swap(derivativeAlpha_, other.derivativeAlpha_);
     swap(clock_, other.clock_);
     swap(clocks_, other.clocks_);
 }
 
-// The clock after an interval, from the slot of its low bits when the slot holds
-// it, computed with the operations a single filter uses otherwise: either way
-// the same bits.
+// The clock after an interval, from its slot when the slot holds it, computed
+// with the operations a single filter uses otherwise: either way the same bits.
 inline const OneEuroFilterManager::Clock&
-OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) noexcept {
-    const double interval = OneEuroFilter::timestampDifference(timestamp, last);
+OneEuroFilterManager::clockAfter(double interval, std::uint64_t slot) noexcept {
     const auto bits = std::bit_cast<std::uint64_t>(interval);
-    const std::uint64_t wrapped =
-        static_cast<std::uint64_t>(timestamp) - static_cast<std::uint64_t>(last);
-    ClockEntry& entry = clocks_[wrapped % CLOCK_SLOTS];
+    ClockEntry& entry = clocks_[slot % CLOCK_SLOTS];
     if (entry.intervalBits != bits) [[unlikely]] {
         const detail::FilterTiming timing =
             OneEuroFilter::timingAt(OneEuroFilter::frequencyFor(interval), dCutOff_);
@@ -105,22 +113,59 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
     return entry.clock;
 }
 
-// One sample of channels_ values, after its length has been checked, through the
-// kernels in force. An accepted sample's results also go to `out` unless it is null.
-inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val, double* out,
-                                            const detail::RowKernels& kernels) noexcept {
+// Whole milliseconds: the slot is the interval's low bits.
+inline const OneEuroFilterManager::Clock&
+OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) noexcept {
+    const std::uint64_t wrapped =
+        static_cast<std::uint64_t>(timestamp) - static_cast<std::uint64_t>(last);
+    return clockAfter(OneEuroFilter::timestampDifference(timestamp, last), wrapped);
+}
+
+// Records a sample's timestamp and re-estimates the clock, as every channel's
+// filter would. Answers false, changing nothing, for a timestamp the bank refuses.
+inline bool OneEuroFilterManager::advanceClock(double timestamp) noexcept {
+    if (exactTimestamps_) {
+        if (!std::isfinite(timestamp)) {
+            return false;
+        }
+        if (timestamp == -1.0) {
+            lastTime_ = OneEuroFilter::NO_TIMESTAMP;
+            return true;
+        }
+        if (lastTime_ != OneEuroFilter::NO_TIMESTAMP) {
+            const double last = std::bit_cast<double>(lastTime_);
+            if (!(timestamp > last)) {
+                return false;
+            }
+            const double interval = timestamp - last;
+            // Fractional intervals jitter: spread them over the slots by all their bits.
+            const auto bits = std::bit_cast<std::uint64_t>(interval);
+            clock_ = clockAfter(interval, (bits * 0x9e37'79b9'7f4a'7c15U) >> 58U);
+        }
+        lastTime_ = std::bit_cast<std::int64_t>(timestamp);
+        return true;
+    }
     if (!(timestamp >= TIMESTAMP_LOWER_BOUND && timestamp < TIMESTAMP_UPPER_BOUND)) {
         return false;
     }
     const auto t = static_cast<std::int64_t>(timestamp);
-
-    // Every filter of the bank sees the same timestamps, so the frequency estimate,
-    // the period and the derivative alpha are the same for all channels: they are
-    // kept once, as a single filter computes them.
     if (t != OneEuroFilter::NO_TIMESTAMP && lastTime_ != OneEuroFilter::NO_TIMESTAMP) {
         clock_ = clockBetween(t, lastTime_);
     }
     lastTime_ = t;
+    return true;
+}
+
+// One sample of channels_ values, after its length has been checked, through the
+// kernels in force. An accepted sample's results also go to `out` unless it is null.
+inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val, double* out,
+                                            const detail::RowKernels& kernels) noexcept {
+    // Every filter of the bank sees the same timestamps, so the frequency estimate,
+    // the period and the derivative alpha are the same for all channels: they are
+    // kept once, as a single filter computes them.
+    if (!advanceClock(timestamp)) {
+        return false;
+    }
     derivativeAlpha_ =
         detail::LowPassFilter::acceptedAlpha(clock_.derivativeAlpha, derivativeAlpha_);
     const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
@@ -131,13 +176,19 @@ inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val,
     bool finite = false;
     if (channels_ < detail::NARROWEST_WIDE_VECTOR) {
         // Every variant runs these channels in pairs alone: inline, without a call.
-        finite = started_
-                     ? detail::smoothChannels<true, detail::LANES_PER_VECTOR>(step, val, channels_,
-                                                                              state, out)
-                     : detail::smoothChannels<false, detail::LANES_PER_VECTOR>(step, val, channels_,
-                                                                               state, out);
+        constexpr std::size_t PAIRS = detail::LANES_PER_VECTOR;
+        if (!started_) {
+            finite = detail::smoothChannels<false, false, PAIRS>(step, val, channels_, state, out);
+        } else if (filteredDerivative_) {
+            finite = detail::smoothChannels<true, true, PAIRS>(step, val, channels_, state, out);
+        } else {
+            finite = detail::smoothChannels<true, false, PAIRS>(step, val, channels_, state, out);
+        }
     } else {
-        finite = (started_ ? kernels.started : kernels.fresh)(step, val, channels_, state, out);
+        const detail::RowKernel kernel = !started_             ? kernels.fresh
+                                         : filteredDerivative_ ? kernels.startedFromFiltered
+                                                               : kernels.started;
+        finite = kernel(step, val, channels_, state, out);
     }
     started_ = true;
     if (!finite) [[unlikely]] {

@@ -25,8 +25,13 @@ double number(std::uint64_t word) noexcept {
 
 OneEuroFilterManagerAccess::Parameters
 OneEuroFilterManagerAccess::parameters(const OneEuroFilterManager& bank) noexcept {
-    return {static_cast<std::int64_t>(bank.channels_), bank.freq_, bank.minCutOff_, bank.beta_,
-            bank.dCutOff_};
+    return {static_cast<std::int64_t>(bank.channels_),
+            bank.freq_,
+            bank.minCutOff_,
+            bank.beta_,
+            bank.dCutOff_,
+            bank.timestampPrecision(),
+            bank.derivativeSource()};
 }
 
 std::vector<std::uint64_t> OneEuroFilterManagerAccess::state(const OneEuroFilterManager& bank) {

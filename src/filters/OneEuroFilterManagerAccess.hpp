@@ -19,6 +19,8 @@ struct OneEuroFilterManagerAccess {
         double minCutOff;
         double beta;
         double dCutOff;
+        TimestampPrecision precision;
+        DerivativeSource derivative;
     };
 
     static Parameters parameters(const OneEuroFilterManager& bank) noexcept;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <pelto/Export.hpp>
+#include <pelto/types/Enumerations.hpp>
 
 #include <array>
 #include <cstddef>
@@ -45,6 +46,12 @@ class PELTO_EXPORT OneEuroFilterManager {
     OneEuroFilterManager(std::int64_t count, double freq, double minCutOff, double beta,
                          double dCutOff);
 
+    /// The same, reading timestamps with `precision` and taking rates of change against
+    /// `derivative`. With WHOLE_MILLISECONDS and RAW it is the bank above, bit for bit.
+    OneEuroFilterManager(std::int64_t count, double freq, double minCutOff, double beta,
+                         double dCutOff, TimestampPrecision precision,
+                         DerivativeSource derivative = DerivativeSource::RAW);
+
     OneEuroFilterManager(const OneEuroFilterManager& other);
     OneEuroFilterManager(OneEuroFilterManager&& other) noexcept;
     OneEuroFilterManager& operator=(const OneEuroFilterManager& other);
@@ -52,14 +59,18 @@ class PELTO_EXPORT OneEuroFilterManager {
     ~OneEuroFilterManager();
 
     /// Smooths one sample: `val` holds one value per channel, `timestamp` is in
-    /// milliseconds, truncated toward zero (-1 means "no timestamp"). Answers true
-    /// when every channel was filtered.
+    /// milliseconds (-1 means "no timestamp"), truncated toward zero unless the
+    /// precision is EXACT. Answers true when every channel was filtered.
     ///
     /// Answers false and changes nothing when `val` does not hold one value per
-    /// channel, or when `timestamp` is not a finite number in [-2^63, 2^63).
+    /// channel, or when `timestamp` is not a finite number (in [-2^63, 2^63) for
+    /// WHOLE_MILLISECONDS). With EXACT, also when `timestamp` is not later than
+    /// the previous sample's (unless either is -1): a repeated or out-of-order
+    /// frame is dropped and the next sample continues smoothly.
     /// Answers false and resets the bank to its freshly built state (all values
     /// zero, the next sample passes through) when any channel's result is not
-    /// finite, e.g. after a repeated timestamp or a NaN or infinite value.
+    /// finite, e.g. after a NaN or infinite value or, with WHOLE_MILLISECONDS, a
+    /// repeated timestamp.
     ///
     /// Allocates nothing.
     bool filterValues(double timestamp, std::span<const double> val) noexcept;
@@ -89,6 +100,24 @@ class PELTO_EXPORT OneEuroFilterManager {
     /// empty bank accepts no row. Allocates nothing.
     std::size_t filterSamples(std::span<const double> timestamps, std::span<const double> values,
                               std::span<double> smoothed, std::span<std::uint8_t> accepted);
+
+    /// The number of channels; 0 for an empty bank.
+    [[nodiscard]] std::size_t channelCount() const noexcept { return channels_; }
+    /// The parameters in force: the constructor's, with invalid ones replaced by the defaults
+    /// (all 0 for an empty bank).
+    [[nodiscard]] double frequency() const noexcept { return freq_; }
+    [[nodiscard]] double minCutOff() const noexcept { return minCutOff_; }
+    [[nodiscard]] double beta() const noexcept { return beta_; }
+    [[nodiscard]] double dCutOff() const noexcept { return dCutOff_; }
+    /// How the bank reads timestamps; WHOLE_MILLISECONDS unless chosen at construction.
+    [[nodiscard]] TimestampPrecision timestampPrecision() const noexcept {
+        return exactTimestamps_ ? TimestampPrecision::EXACT
+                                : TimestampPrecision::WHOLE_MILLISECONDS;
+    }
+    /// What rates of change are taken against; RAW unless chosen at construction.
+    [[nodiscard]] DerivativeSource derivativeSource() const noexcept {
+        return filteredDerivative_ ? DerivativeSource::FILTERED : DerivativeSource::RAW;
+    }
 
     /// The instruction set the banks' per-channel work runs with in this process:
     /// "baseline" (x86-64's SSE2, or the portable code elsewhere), "avx2" or
@@ -126,6 +155,8 @@ class PELTO_EXPORT OneEuroFilterManager {
                                    const detail::RowKernels& kernels) noexcept;
     PELTO_NO_EXPORT void reset() noexcept;
     PELTO_NO_EXPORT const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
+    PELTO_NO_EXPORT const Clock& clockAfter(double interval, std::uint64_t slot) noexcept;
+    PELTO_NO_EXPORT bool advanceClock(double timestamp) noexcept;
 
     // The channels' state, structure of arrays: the filtered values, the last
     // inputs, the signal alphas and the filtered rates of change, each array
@@ -138,8 +169,13 @@ class PELTO_EXPORT OneEuroFilterManager {
     double dCutOff_ = 0.0;
     // The state every channel's filter holds alike: fed the same timestamps,
     // the filters keep the same clock, and their derivative filters the same alpha.
+    // With exact timestamps, lastTime_ holds the bits of the last timestamp (a
+    // double), or -1, a NaN's bits, for none.
     std::int64_t lastTime_ = -1;
     bool started_ = false;
+    // Construction choices, placed in what was padding so that the layout stays.
+    bool exactTimestamps_ = false;
+    bool filteredDerivative_ = false;
     double derivativeAlpha_ = 0.0; // in force in the derivative filters
     Clock clock_;                  // at the current frequency
     std::array<ClockEntry, CLOCK_SLOTS> clocks_;

@@ -89,6 +89,25 @@ enum class AccuracyCriteria : std::int64_t {
     CRITERIA_2 = 2,
 };
 
+/// How a filter bank reads timestamps (milliseconds).
+enum class TimestampPrecision : std::int64_t {
+    /// Truncated toward zero to whole milliseconds; a repeated or earlier timestamp resets the
+    /// bank.
+    /// Suits camera clocks that tick in whole milliseconds.
+    WHOLE_MILLISECONDS = 0,
+    /// Kept as given, fractions included; a timestamp not later than the previous one is refused
+    /// and leaves the bank as it was. Suits research trackers' clocks (300 Hz to 2 kHz and more).
+    EXACT = 1,
+};
+
+/// What a filter bank takes each channel's rate of change against.
+enum class DerivativeSource : std::int64_t {
+    /// The previous input, as the one-euro filter was first published (2012).
+    RAW = 0,
+    /// The previous smoothed value, as the filter's authors' current reference does (since 2023).
+    FILTERED = 1,
+};
+
 namespace detail {
 
 /// Per-enumeration table: `caseMask` has bit n set exactly when raw value n is a case (all cases
@@ -158,6 +177,16 @@ template <> struct EnumTraits<ScreenState> {
 template <> struct EnumTraits<CalibrationMode> {
     static constexpr std::array<std::string_view, 7> texts{"DEFAULT", "ONE_POINT",  "",         "",
                                                            "",        "FIVE_POINT", "SIX_POINT"};
+    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
+};
+
+template <> struct EnumTraits<TimestampPrecision> {
+    static constexpr std::array<std::string_view, 2> texts{"WHOLE_MILLISECONDS", "EXACT"};
+    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
+};
+
+template <> struct EnumTraits<DerivativeSource> {
+    static constexpr std::array<std::string_view, 2> texts{"RAW", "FILTERED"};
     static constexpr std::uint64_t caseMask = maskOfTexts(texts);
 };
 
