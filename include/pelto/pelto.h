@@ -241,6 +241,61 @@ PELTO_EXPORT pelto_one_euro_filter_manager*
 pelto_one_euro_filter_manager_create(int64_t count, double freq, double min_cut_off, double beta,
                                      double d_cut_off) PELTO_NOEXCEPT;
 
+/// How a bank reads timestamps (TimestampPrecision raw values). WHOLE_MILLISECONDS, the default,
+/// truncates them and resets the bank on a repeated one (camera clocks); EXACT keeps fractions of
+/// a millisecond and refuses a timestamp not later than the previous one, leaving the bank as it
+/// was (research trackers' clocks).
+#define PELTO_TIMESTAMP_PRECISION_WHOLE_MILLISECONDS INT64_C(0)
+#define PELTO_TIMESTAMP_PRECISION_EXACT INT64_C(1)
+
+/// What a bank takes each channel's rate of change against (DerivativeSource raw values): RAW, the
+/// default, the previous input (the filter as first published); FILTERED, the previous smoothed
+/// value (the filter's authors' current reference).
+#define PELTO_DERIVATIVE_SOURCE_RAW INT64_C(0)
+#define PELTO_DERIVATIVE_SOURCE_FILTERED INT64_C(1)
+
+PELTO_EXPORT bool pelto_timestamp_precision_is_valid(int64_t raw_value) PELTO_NOEXCEPT;
+PELTO_EXPORT const char* pelto_timestamp_precision_description(int64_t raw_value) PELTO_NOEXCEPT;
+PELTO_EXPORT bool pelto_derivative_source_is_valid(int64_t raw_value) PELTO_NOEXCEPT;
+PELTO_EXPORT const char* pelto_derivative_source_description(int64_t raw_value) PELTO_NOEXCEPT;
+
+/// A bank's construction choices beyond its parameters. Fill it with pelto_filter_options_init,
+/// then change what you need. Members past `size` bytes take their defaults, so a caller built
+/// with an older, shorter struct keeps working.
+typedef struct pelto_filter_options {
+    size_t size;                 /* sizeof(pelto_filter_options), set by pelto_filter_options_init */
+    int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially WHOLE_MILLISECONDS */
+    int64_t derivative_source;   /* PELTO_DERIVATIVE_SOURCE_*; initially RAW */
+} pelto_filter_options;
+
+/// Fills `options` with the defaults and its size. NULL is ignored.
+PELTO_EXPORT void pelto_filter_options_init(pelto_filter_options* options) PELTO_NOEXCEPT;
+
+/// pelto_one_euro_filter_manager_create with construction choices; `options` NULL: the defaults,
+/// the same bank. NULL when the channels cannot be allocated, `options->size` is less than
+/// sizeof(size_t), or a choice is no case.
+PELTO_EXPORT pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_with_options(
+    int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
+    const pelto_filter_options* options) PELTO_NOEXCEPT;
+
+/// A bank's channel count, parameters and construction choices.
+typedef struct pelto_filter_parameters {
+    int64_t count;
+    double freq;
+    double min_cut_off;
+    double beta;
+    double d_cut_off;
+    int64_t timestamp_precision;
+    int64_t derivative_source;
+} pelto_filter_parameters;
+
+/// The bank's channel count, parameters in force (invalid ones replaced by the defaults) and
+/// construction choices, as pelto_one_euro_filter_manager_create_with_options takes them; an empty
+/// bank's are all zero. False, and nothing written, when `bank` or `parameters` is NULL.
+PELTO_EXPORT bool
+pelto_one_euro_filter_manager_get_parameters(const pelto_one_euro_filter_manager* bank,
+                                             pelto_filter_parameters* parameters) PELTO_NOEXCEPT;
+
 /// An empty bank without filters: every non-empty sample is refused and it holds no values. NULL
 /// when memory runs out.
 PELTO_EXPORT pelto_one_euro_filter_manager*
@@ -256,13 +311,15 @@ PELTO_EXPORT void
 pelto_one_euro_filter_manager_destroy(pelto_one_euro_filter_manager* bank) PELTO_NOEXCEPT;
 
 /// Smooths one sample: `val` holds `count` values, one per channel; `timestamp` is in
-/// milliseconds, truncated toward zero (-1 means "no timestamp"). True when every channel was
-/// filtered.
+/// milliseconds (-1 means "no timestamp"), truncated toward zero unless the bank's precision is
+/// EXACT. True when every channel was filtered.
 ///
 /// False and nothing changes when `bank` is NULL, `val` is NULL with a non-zero `count`, `count`
-/// differs from the number of channels, or `timestamp` is not finite or outside [-2^63, 2^63).
-/// False and the bank resets to its freshly built state (all values zero, the next sample passes
-/// through) when a channel's result is not finite, e.g. after a repeated timestamp or a NaN value.
+/// differs from the number of channels, or `timestamp` is not finite (or, with whole
+/// milliseconds, outside [-2^63, 2^63)); with EXACT, also when `timestamp` is not later than the
+/// previous one. False and the bank resets to its freshly built state (all values zero, the next
+/// sample passes through) when a channel's result is not finite, e.g. after a NaN value or, with
+/// whole milliseconds, a repeated timestamp.
 /// Allocates nothing.
 PELTO_EXPORT bool pelto_one_euro_filter_manager_filter_values(pelto_one_euro_filter_manager* bank,
                                                               double timestamp, const double* val,

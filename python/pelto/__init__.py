@@ -68,7 +68,8 @@ are in PEP 8 style. From C++ to Python:
   ``GazeInfo(timestamp, x, y, tracking_state, eye_movement_state, screen_state)`` and read-only
   attributes of the same names
 - ``StatusError``, ``InitializationError``, ``TrackingState``, ``EyeMovementState``,
-  ``ScreenState``, ``CalibrationMode``, ``AccuracyCriteria``, ``tuning::TuningStatus``:
+  ``ScreenState``, ``CalibrationMode``, ``AccuracyCriteria``, ``TimestampPrecision``,
+  ``DerivativeSource``, ``tuning::TuningStatus``:
   ``enum.IntEnum`` classes of the same names and cases
 - ``fromRawValue<E>(raw)``: ``E(raw)`` (``ValueError`` for a raw value that is no case)
 - ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``
@@ -133,6 +134,8 @@ ScreenState = _ENUMERATIONS["ScreenState"]
 CalibrationMode = _ENUMERATIONS["CalibrationMode"]
 AccuracyCriteria = _ENUMERATIONS["AccuracyCriteria"]
 TuningStatus = _ENUMERATIONS["TuningStatus"]
+TimestampPrecision = _ENUMERATIONS["TimestampPrecision"]
+DerivativeSource = _ENUMERATIONS["DerivativeSource"]
 StatusError.__doc__ = "Why tracking stopped, as reported with the stopped-tracking notification."
 InitializationError.__doc__ = "Outcome of creating a tracker; ERROR_NONE is success."
 TrackingState.__doc__ = "Whether a gaze sample was tracked, and how well."
@@ -140,11 +143,21 @@ EyeMovementState.__doc__ = "Kind of eye movement a gaze sample belongs to. Raw v
 ScreenState.__doc__ = "Whether the gaze point lies on the screen."
 CalibrationMode.__doc__ = "Number of calibration points of a run. Raw values 2, 3 and 4 are no case."
 AccuracyCriteria.__doc__ = "Accuracy criterion of a calibration run. Has no text."
+TimestampPrecision.__doc__ = (
+    "How a filter bank reads timestamps: WHOLE_MILLISECONDS truncates them and resets on a repeated "
+    "one (camera clocks); EXACT keeps fractions and drops a repeated or earlier frame (research "
+    "trackers)."
+)
+DerivativeSource.__doc__ = (
+    "What a filter bank takes rates of change against: RAW, the previous input (the filter as "
+    "first published), or FILTERED, the previous smoothed value (the authors' current reference)."
+)
 TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its text: TuningResult.message."
 
 __all__ = [
     "AccuracyCriteria",
     "CalibrationMode",
+    "DerivativeSource",
     "EyeMovementState",
     "GazeInfo",
     "GazeTracker",
@@ -153,6 +166,7 @@ __all__ = [
     "OneEuroFilterManager",
     "ScreenState",
     "StatusError",
+    "TimestampPrecision",
     "TrackingState",
     "TuningResult",
     "TuningStatus",

@@ -15,6 +15,7 @@ from ._pelto import tune as tune
 __all__ = [
     "AccuracyCriteria",
     "CalibrationMode",
+    "DerivativeSource",
     "EyeMovementState",
     "GazeInfo",
     "GazeTracker",
@@ -23,6 +24,7 @@ __all__ = [
     "OneEuroFilterManager",
     "ScreenState",
     "StatusError",
+    "TimestampPrecision",
     "TrackingState",
     "TuningResult",
     "TuningStatus",
@@ -91,6 +93,14 @@ class AccuracyCriteria(_Enumeration):
     CRITERIA_0 = 0
     CRITERIA_1 = 1
     CRITERIA_2 = 2
+
+class TimestampPrecision(_DescribedEnumeration):
+    WHOLE_MILLISECONDS = 0
+    EXACT = 1
+
+class DerivativeSource(_DescribedEnumeration):
+    RAW = 0
+    FILTERED = 1
 
 class TuningStatus(_Enumeration):
     OK = 0

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace pelto::python {
@@ -51,6 +52,15 @@ template <Enumeration E> pybind11::object toPython(E value, const char* classNam
         return pybind11::module_::import("pelto").attr(className)(raw);
     }
     return pybind11::int_(raw);
+}
+
+/// The case of E whose raw value `raw` is (a member of the package's IntEnum converts to it);
+/// ValueError naming `what` for any other number.
+template <Enumeration E> E caseOf(std::int64_t raw, const char* what) {
+    if (const std::optional<E> value = fromRawValue<E>(raw)) {
+        return *value;
+    }
+    throw pybind11::value_error(std::string(what) + " " + std::to_string(raw) + " is no case");
 }
 
 } // namespace pelto::python

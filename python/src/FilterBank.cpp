@@ -28,8 +28,10 @@ namespace {
 
 using Access = detail::OneEuroFilterManagerAccess;
 
-// Version of the pickled state's layout.
-constexpr std::int64_t STATE_FORMAT = 1;
+// Version of the pickled state's layout: 2 adds the construction choices; 1 (whole
+// milliseconds, raw derivative) still loads.
+constexpr std::int64_t STATE_FORMAT = 2;
+constexpr std::int64_t STATE_FORMAT_WITHOUT_CHOICES = 1;
 
 // A bank as Python holds it. A block call runs without the GIL; `busy` keeps other threads away
 // from the bank meanwhile. It is only read and written with the GIL held.
@@ -107,24 +109,32 @@ BlockResult runBlock(Bank& bank, const Block& block, bool refusedAsNan) {
     return result;
 }
 
-Bank makeBank(std::int64_t count, double freq, double minCutOff, double beta, double dCutOff) {
-    return Bank{OneEuroFilterManager(count, freq, minCutOff, beta, dCutOff)};
+Bank makeBank(std::int64_t count, double freq, double minCutOff, double beta, double dCutOff,
+              std::int64_t precision, std::int64_t derivative) {
+    return Bank{OneEuroFilterManager(count, freq, minCutOff, beta, dCutOff,
+                                     caseOf<TimestampPrecision>(precision, "precision"),
+                                     caseOf<DerivativeSource>(derivative, "derivative"))};
 }
 
 py::tuple saveState(const Bank& bank) {
     const Access::Parameters p = Access::parameters(idle(bank).filters);
     py::tuple words = py::cast(Access::state(bank.filters));
-    return py::make_tuple(STATE_FORMAT, p.count, p.freq, p.minCutOff, p.beta, p.dCutOff, words);
+    return py::make_tuple(STATE_FORMAT, p.count, p.freq, p.minCutOff, p.beta, p.dCutOff,
+                          rawValue(p.precision), rawValue(p.derivative), words);
 }
 
 Bank loadState(const py::tuple& state) {
     const char* const refused = "not a saved OneEuroFilterManager state";
-    if (state.size() != 7 || state[0].cast<std::int64_t>() != STATE_FORMAT) {
+    const auto format = state.empty() ? 0 : state[0].cast<std::int64_t>();
+    const bool withChoices = format == STATE_FORMAT && state.size() == 9;
+    if (!withChoices && !(format == STATE_FORMAT_WITHOUT_CHOICES && state.size() == 7)) {
         throw py::value_error(refused);
     }
     Bank bank = makeBank(state[1].cast<std::int64_t>(), state[2].cast<double>(),
-                         state[3].cast<double>(), state[4].cast<double>(), state[5].cast<double>());
-    const auto words = state[6].cast<std::vector<std::uint64_t>>();
+                         state[3].cast<double>(), state[4].cast<double>(), state[5].cast<double>(),
+                         withChoices ? state[6].cast<std::int64_t>() : 0,
+                         withChoices ? state[7].cast<std::int64_t>() : 0);
+    const auto words = state[withChoices ? 8 : 6].cast<std::vector<std::uint64_t>>();
     if (!Access::restore(bank.filters, words)) {
         throw py::value_error(refused);
     }
@@ -136,9 +146,17 @@ std::string reprOf(const Bank& bank) {
     const auto number = [](double value) {
         return py::repr(py::float_(value)).cast<std::string>();
     };
+    // The construction choices only where they differ from the defaults.
+    std::string choices;
+    if (p.precision != TimestampPrecision::WHOLE_MILLISECONDS) {
+        choices += ", precision=TimestampPrecision." + std::string(description(p.precision));
+    }
+    if (p.derivative != DerivativeSource::RAW) {
+        choices += ", derivative=DerivativeSource." + std::string(description(p.derivative));
+    }
     return "OneEuroFilterManager(count=" + std::to_string(p.count) + ", freq=" + number(p.freq) +
            ", min_cut_off=" + number(p.minCutOff) + ", beta=" + number(p.beta) +
-           ", d_cut_off=" + number(p.dCutOff) + ")";
+           ", d_cut_off=" + number(p.dCutOff) + choices + ")";
 }
 
 } // namespace
@@ -208,13 +226,44 @@ void bindFilterBank(py::module_& module) {
     bank.def(py::init(&makeBank), py::arg("count") = M::DEFAULT_COUNT,
              py::arg("freq") = M::DEFAULT_FREQUENCY,
              py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF, py::arg("beta") = M::DEFAULT_BETA,
-             py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+             py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF, py::kw_only(),
+             py::arg("precision") = rawValue(TimestampPrecision::WHOLE_MILLISECONDS),
+             py::arg("derivative") = rawValue(DerivativeSource::RAW),
              "A bank of `count` channels. A count of zero or less gives DEFAULT_COUNT channels; a "
              "frequency (Hz) or cutoff (Hz) of zero or less gives its default; beta is taken as "
-             "given. Raises ValueError or MemoryError when `count` channels cannot be held.")
+             "given. `precision` (TimestampPrecision) says how timestamps are read: "
+             "WHOLE_MILLISECONDS truncates them (camera clocks), EXACT keeps fractions and drops "
+             "a repeated or earlier frame without a reset (research trackers). `derivative` "
+             "(DerivativeSource) says what rates of change are taken against: RAW, the previous "
+             "input, or FILTERED, the previous smoothed value (the filter's authors' current "
+             "reference). Raises ValueError for a choice that is no case, ValueError or "
+             "MemoryError when `count` channels cannot be held.")
         .def_property_readonly(
             "count", [](const Bank& self) { return channelsOf(idle(self).filters); },
             "The number of channels.")
+        .def_property_readonly(
+            "freq", [](const Bank& self) { return idle(self).filters.frequency(); },
+            "The frequency in force (Hz), after a value of zero or less gave the default.")
+        .def_property_readonly(
+            "min_cut_off", [](const Bank& self) { return idle(self).filters.minCutOff(); },
+            "The minimum cutoff in force (Hz).")
+        .def_property_readonly(
+            "beta", [](const Bank& self) { return idle(self).filters.beta(); }, "The speed coefficient.")
+        .def_property_readonly(
+            "d_cut_off", [](const Bank& self) { return idle(self).filters.dCutOff(); },
+            "The derivative cutoff in force (Hz).")
+        .def_property_readonly(
+            "precision",
+            [](const Bank& self) {
+                return toPython(idle(self).filters.timestampPrecision(), "TimestampPrecision");
+            },
+            "How the bank reads timestamps (TimestampPrecision).")
+        .def_property_readonly(
+            "derivative",
+            [](const Bank& self) {
+                return toPython(idle(self).filters.derivativeSource(), "DerivativeSource");
+            },
+            "What the bank takes rates of change against (DerivativeSource).")
         .def(
             "filter_values",
             [](Bank& self, double timestamp, const py::handle& values) {
@@ -231,10 +280,11 @@ void bindFilterBank(py::module_& module) {
             },
             py::arg("timestamp"), py::arg("values"),
             "Smooths one sample: `values` holds one value per channel, `timestamp` is in "
-            "milliseconds, truncated toward zero (-1 means no timestamp). True when every channel "
-            "was filtered. False, changing nothing, when `values` does not hold one value per "
-            "channel or the timestamp is not a finite number in [-2**63, 2**63); False, resetting "
-            "the bank, when a channel's result is not finite.")
+            "milliseconds (-1 means no timestamp), truncated toward zero unless the precision is "
+            "EXACT. True when every channel was filtered. False, changing nothing, when `values` "
+            "does not hold one value per channel or the timestamp is not a finite number (in "
+            "[-2**63, 2**63) for WHOLE_MILLISECONDS), and with EXACT when it is not later than the "
+            "previous one; False, resetting the bank, when a channel's result is not finite.")
         .def(
             "get_filtered_values",
             [](const Bank& self) {
@@ -267,18 +317,22 @@ void bindFilterBank(py::module_& module) {
     module.def(
         "smooth",
         [](const py::handle& timestamps, const py::handle& values, double freq, double minCutOff,
-           double beta, double dCutOff) {
+           double beta, double dCutOff, std::int64_t precision, std::int64_t derivative) {
             const Block block = readBlock(timestamps, values, 0);
-            Bank fresh =
-                makeBank(static_cast<std::int64_t>(block.channels), freq, minCutOff, beta, dCutOff);
+            Bank fresh = makeBank(static_cast<std::int64_t>(block.channels), freq, minCutOff, beta,
+                                  dCutOff, precision, derivative);
             return runBlock(fresh, block, true).smoothed;
         },
         py::arg("timestamps"), py::arg("values"), py::kw_only(),
         py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF,
         py::arg("beta") = M::DEFAULT_BETA, py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+        py::arg("precision") = rawValue(TimestampPrecision::EXACT),
+        py::arg("derivative") = rawValue(DerivativeSource::RAW),
         "Smooths a whole recording with a fresh bank of one channel per column of `values` "
-        "((N, C), or (N,) for one channel), without holding the GIL. Returns the smoothed float64 "
-        "array, of the shape of `values`, with NaN in the rows the bank refused.");
+        "((N, C), or (N,) for one channel), without holding the GIL. Timestamps are read EXACT "
+        "unless `precision` says otherwise: a recording's clock is what it is. Returns the "
+        "smoothed float64 array, of the shape of `values`, with NaN in the rows the bank "
+        "refused.");
 }
 
 } // namespace pelto::python

@@ -84,6 +84,12 @@ py::list enumerations() {
                                              {{"CRITERIA_0", AccuracyCriteria::CRITERIA_0},
                                               {"CRITERIA_1", AccuracyCriteria::CRITERIA_1},
                                               {"CRITERIA_2", AccuracyCriteria::CRITERIA_2}}));
+    all.append(enumeration<TimestampPrecision>(
+        "TimestampPrecision", {{"WHOLE_MILLISECONDS", TimestampPrecision::WHOLE_MILLISECONDS},
+                               {"EXACT", TimestampPrecision::EXACT}}));
+    all.append(enumeration<DerivativeSource>(
+        "DerivativeSource",
+        {{"RAW", DerivativeSource::RAW}, {"FILTERED", DerivativeSource::FILTERED}}));
     all.append(tuningStatuses());
     return all;
 }

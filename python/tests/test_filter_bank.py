@@ -94,13 +94,32 @@ def test_smooth_is_a_fresh_bank_with_nan_where_refused(channels):
     t, v = recording(channels=channels)
     values = v[:, 0] if channels == 1 else v
     params = dict(freq=60.0, min_cut_off=0.5, beta=0.02, d_cut_off=2.0)
-    smoothed, accepted = OneEuroFilterManager(count=channels, **params).filter_samples(t, values)
+    exact = dict(params, precision=pelto.TimestampPrecision.EXACT)
+    smoothed, accepted = OneEuroFilterManager(count=channels, **exact).filter_samples(t, values)
     smoothed[~accepted] = np.nan
-    assert np.array_equal(pelto.smooth(t, values, **params), smoothed, equal_nan=True)
+    assert np.array_equal(pelto.smooth(t, values, **params), smoothed, equal_nan=True)  # exact by default
+    whole = dict(params, precision=pelto.TimestampPrecision.WHOLE_MILLISECONDS)
+    smoothed, accepted = OneEuroFilterManager(count=channels, **whole).filter_samples(t, values)
+    smoothed[~accepted] = np.nan
+    assert np.array_equal(pelto.smooth(t, values, **whole), smoothed, equal_nan=True)
 
 
-def test_copies_and_pickles_continue_exactly():
-    bank = OneEuroFilterManager(count=3, freq=60.0, beta=-0.05)
+def test_construction_choices_read_back_and_refuse_other_numbers():
+    bank = OneEuroFilterManager(
+        3, 0.0, 2.0, 0.5, 0.0, precision=pelto.TimestampPrecision.EXACT, derivative=pelto.DerivativeSource.FILTERED
+    )
+    assert (bank.count, bank.freq, bank.min_cut_off, bank.beta, bank.d_cut_off) == (3, 30.0, 2.0, 0.5, 1.0)
+    assert bank.precision is pelto.TimestampPrecision.EXACT and bank.derivative is pelto.DerivativeSource.FILTERED
+    assert repr(bank).endswith(", precision=TimestampPrecision.EXACT, derivative=DerivativeSource.FILTERED)")
+    for bad in (dict(precision=2), dict(derivative=-1)):
+        with pytest.raises(ValueError, match="no case"):
+            OneEuroFilterManager(**bad)
+
+
+@pytest.mark.parametrize("precision", list(pelto.TimestampPrecision), ids=str)
+@pytest.mark.parametrize("derivative", list(pelto.DerivativeSource), ids=str)
+def test_copies_and_pickles_continue_exactly(precision, derivative):
+    bank = OneEuroFilterManager(count=3, freq=60.0, beta=-0.05, precision=precision, derivative=derivative)
     t, v = recording(channels=3)
     bank.filter_samples(t[:300], v[:300])
     twins = [copy.copy(bank), copy.deepcopy(bank), pickle.loads(pickle.dumps(bank))]
@@ -113,13 +132,31 @@ def test_copies_and_pickles_continue_exactly():
 
 @pytest.mark.parametrize(
     "state",
-    [(2, 2, 30.0, 1.0, 0.007, 1.0, ()), (1, 2, 30.0, 1.0, 0.007, 1.0, (0,) * 5), (1,), "junk"],
-    ids=["format", "size", "short", "type"],
+    [
+        (3, 2, 30.0, 1.0, 0.007, 1.0, ()),
+        (1, 2, 30.0, 1.0, 0.007, 1.0, (0,) * 5),
+        (2, 2, 30.0, 1.0, 0.007, 1.0, 0, 0, (0,) * 5),
+        (2, 2, 30.0, 1.0, 0.007, 1.0, 7, 0, (0,) * 14),
+        (1,),
+        "junk",
+    ],
+    ids=["format", "size", "size2", "choice", "short", "type"],
 )
 def test_foreign_pickle_state_is_refused(state):
     bank = OneEuroFilterManager.__new__(OneEuroFilterManager)  # as pickle.loads does
     with pytest.raises((ValueError, TypeError)):
         bank.__setstate__(state)
+
+
+def test_a_state_saved_before_the_construction_choices_still_loads():
+    bank = OneEuroFilterManager(count=2)
+    t, v = recording()
+    bank.filter_samples(t[:100], v[:100])
+    state = bank.__getstate__()
+    assert state[0] == 2 and state[6:8] == (0, 0)
+    older = OneEuroFilterManager.__new__(OneEuroFilterManager)
+    older.__setstate__((1,) + state[1:6] + state[8:])
+    assert np.array_equal(older.filter_samples(t[100:], v[100:])[0], bank.filter_samples(t[100:], v[100:])[0])
 
 
 def test_get_filtered_values_is_a_new_array():

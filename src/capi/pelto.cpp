@@ -15,6 +15,7 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -153,6 +154,13 @@ template <DescribedEnumeration E> consteval bool textsAreNulTerminated() {
         return text.data()[text.size()] == '\0';
     });
 }
+static_assert(same(PELTO_TIMESTAMP_PRECISION_WHOLE_MILLISECONDS,
+                   TimestampPrecision::WHOLE_MILLISECONDS) &&
+              same(PELTO_TIMESTAMP_PRECISION_EXACT, TimestampPrecision::EXACT) &&
+              same(PELTO_DERIVATIVE_SOURCE_RAW, DerivativeSource::RAW) &&
+              same(PELTO_DERIVATIVE_SOURCE_FILTERED, DerivativeSource::FILTERED));
+static_assert(textsAreNulTerminated<TimestampPrecision>() &&
+              textsAreNulTerminated<DerivativeSource>());
 static_assert(textsAreNulTerminated<StatusError>() &&
               textsAreNulTerminated<InitializationError>() &&
               textsAreNulTerminated<TrackingState>() && textsAreNulTerminated<EyeMovementState>() &&
@@ -404,12 +412,72 @@ bool pelto_accuracy_criteria_is_valid(int64_t raw_value) noexcept {
     return pelto::capi::isValid<pelto::AccuracyCriteria>(raw_value);
 }
 
+bool pelto_timestamp_precision_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::TimestampPrecision>(raw_value);
+}
+const char* pelto_timestamp_precision_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::TimestampPrecision>(raw_value);
+}
+bool pelto_derivative_source_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::DerivativeSource>(raw_value);
+}
+const char* pelto_derivative_source_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::DerivativeSource>(raw_value);
+}
+
 // Filter bank
 
 pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create(int64_t count, double freq,
                                                                     double min_cut_off, double beta,
                                                                     double d_cut_off) noexcept {
     return makeHandle<pelto_one_euro_filter_manager>(count, freq, min_cut_off, beta, d_cut_off);
+}
+
+void pelto_filter_options_init(pelto_filter_options* options) noexcept {
+    if (options != nullptr) {
+        *options = {.size = sizeof(pelto_filter_options),
+                    .timestamp_precision = PELTO_TIMESTAMP_PRECISION_WHOLE_MILLISECONDS,
+                    .derivative_source = PELTO_DERIVATIVE_SOURCE_RAW};
+    }
+}
+
+pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_with_options(
+    int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
+    const pelto_filter_options* options) noexcept {
+    pelto_filter_options chosen{};
+    pelto_filter_options_init(&chosen);
+    if (options != nullptr) {
+        if (options->size < sizeof options->size) {
+            return nullptr;
+        }
+        // Only the members the caller's struct holds: an older, shorter one leaves the rest.
+        std::memcpy(&chosen, options, std::min(options->size, sizeof chosen));
+    }
+    const std::optional<pelto::TimestampPrecision> precision =
+        pelto::fromRawValue<pelto::TimestampPrecision>(chosen.timestamp_precision);
+    const std::optional<pelto::DerivativeSource> derivative =
+        pelto::fromRawValue<pelto::DerivativeSource>(chosen.derivative_source);
+    if (!precision || !derivative) {
+        return nullptr;
+    }
+    return makeHandle<pelto_one_euro_filter_manager>(count, freq, min_cut_off, beta, d_cut_off,
+                                                     *precision, *derivative);
+}
+
+bool pelto_one_euro_filter_manager_get_parameters(const pelto_one_euro_filter_manager* bank,
+                                                  pelto_filter_parameters* parameters) noexcept {
+    if (bank == nullptr || parameters == nullptr) {
+        return false;
+    }
+    const pelto::OneEuroFilterManager& b = bank->bank;
+    *parameters = {.count = static_cast<int64_t>(b.channelCount()),
+                   .freq = b.frequency(),
+                   .min_cut_off = b.minCutOff(),
+                   .beta = b.beta(),
+                   .d_cut_off = b.dCutOff(),
+                   .timestamp_precision = pelto::rawValue(b.timestampPrecision()),
+                   .derivative_source = pelto::rawValue(b.derivativeSource())};
+    return true;
 }
 
 pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_empty(void) noexcept {

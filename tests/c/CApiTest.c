@@ -111,6 +111,8 @@ static void testEnumerations(void) {
         {ENUMERATION(eye_movement_state), PELTO_EYE_MOVEMENT_STATE_UNKNOWN, 1, "UNKONW"},
         {ENUMERATION(screen_state), PELTO_SCREEN_STATE_OUTSIDE_OF_SCREEN, 3, "OUTSIDE_OF_SCREEEN"},
         {ENUMERATION(calibration_mode), PELTO_CALIBRATION_MODE_SIX_POINT, 4, "SIX_POINT"},
+        {ENUMERATION(timestamp_precision), PELTO_TIMESTAMP_PRECISION_EXACT, 2, "EXACT"},
+        {ENUMERATION(derivative_source), PELTO_DERIVATIVE_SOURCE_FILTERED, -1, "FILTERED"},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         CHECK(cases[i].isValid(cases[i].raw) && !cases[i].isValid(cases[i].none));
@@ -119,6 +121,51 @@ static void testEnumerations(void) {
     }
     CHECK(pelto_accuracy_criteria_is_valid(PELTO_ACCURACY_CRITERIA_CRITERIA_2));
     CHECK(!pelto_accuracy_criteria_is_valid(3));
+}
+
+/* The construction choices reach the bank, the getter and clones; an older, shorter options
+ * struct takes the defaults for what it lacks, and a choice that is no case is refused. */
+static void testFilterOptions(void) {
+    pelto_filter_options options;
+    pelto_filter_options_init(&options);
+    options.timestamp_precision = PELTO_TIMESTAMP_PRECISION_EXACT;
+    options.derivative_source = PELTO_DERIVATIVE_SOURCE_FILTERED;
+    pelto_one_euro_filter_manager* exact =
+        pelto_one_euro_filter_manager_create_with_options(3, -1.0, 2.0, 0.5, 0.0, &options);
+    pelto_one_euro_filter_manager* clone = pelto_one_euro_filter_manager_clone(exact);
+    pelto_filter_parameters p;
+    CHECK(pelto_one_euro_filter_manager_get_parameters(clone, &p));
+    CHECK(p.count == 3 && p.freq == 30.0 && p.min_cut_off == 2.0 && p.beta == 0.5 &&
+          p.d_cut_off == 1.0 && p.timestamp_precision == PELTO_TIMESTAMP_PRECISION_EXACT &&
+          p.derivative_source == PELTO_DERIVATIVE_SOURCE_FILTERED);
+    const double sample[3] = {1.0, 2.0, 3.0};
+    CHECK(pelto_one_euro_filter_manager_filter_values(clone, 0.5, sample, 3));
+    CHECK(!pelto_one_euro_filter_manager_filter_values(clone, 0.5, sample, 3));
+    CHECK(pelto_one_euro_filter_manager_filter_values(clone, 0.75, sample, 3));
+
+    options.size = offsetof(pelto_filter_options, derivative_source);
+    pelto_one_euro_filter_manager* older =
+        pelto_one_euro_filter_manager_create_with_options(0, 0.0, 0.0, 0.0, 0.0, &options);
+    CHECK(pelto_one_euro_filter_manager_get_parameters(older, &p));
+    CHECK(p.count == 2 && p.timestamp_precision == PELTO_TIMESTAMP_PRECISION_EXACT &&
+          p.derivative_source == PELTO_DERIVATIVE_SOURCE_RAW);
+    options.size = sizeof options;
+    options.derivative_source = 2;
+    CHECK(pelto_one_euro_filter_manager_create_with_options(2, 30.0, 1.0, 0.0, 1.0, &options) ==
+          NULL);
+    options.size = 0;
+    CHECK(pelto_one_euro_filter_manager_create_with_options(2, 30.0, 1.0, 0.0, 1.0, &options) ==
+          NULL);
+    pelto_one_euro_filter_manager* plain =
+        pelto_one_euro_filter_manager_create_with_options(2, 30.0, 1.0, 0.0, 1.0, NULL);
+    CHECK(pelto_one_euro_filter_manager_get_parameters(plain, &p) &&
+          p.timestamp_precision == PELTO_TIMESTAMP_PRECISION_WHOLE_MILLISECONDS);
+    CHECK(!pelto_one_euro_filter_manager_get_parameters(NULL, &p) &&
+          !pelto_one_euro_filter_manager_get_parameters(plain, NULL));
+    pelto_one_euro_filter_manager_destroy(plain);
+    pelto_one_euro_filter_manager_destroy(older);
+    pelto_one_euro_filter_manager_destroy(clone);
+    pelto_one_euro_filter_manager_destroy(exact);
 }
 
 static void testFilterBank(void) {
@@ -566,6 +613,7 @@ int main(void) {
     testVersion();
     testEnumerations();
     testFilterBank();
+    testFilterOptions();
     testTuning();
     testValueObjects();
     testTrackerSlots();
