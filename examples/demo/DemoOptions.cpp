@@ -99,6 +99,22 @@ DemoOptions parseDemoOptions(std::span<const std::string_view> arguments) {
             options.bank.beta = optionNumber(name, value(), FINITE);
         } else if (name == "--d-cutoff") {
             options.bank.dCutOff = optionNumber(name, value(), POSITIVE);
+        } else if (name == "--timestamps") {
+            const std::string_view choice = value();
+            if (choice != "exact" && choice != "milliseconds") {
+                throw UsageError("--timestamps takes exact or milliseconds, not '" +
+                                 std::string(choice) + "'");
+            }
+            options.bank.precision = choice == "exact" ? TimestampPrecision::EXACT
+                                                       : TimestampPrecision::WHOLE_MILLISECONDS;
+        } else if (name == "--derivative") {
+            const std::string_view choice = value();
+            if (choice != "raw" && choice != "filtered") {
+                throw UsageError("--derivative takes raw or filtered, not '" + std::string(choice) +
+                                 "'");
+            }
+            options.bank.derivative =
+                choice == "raw" ? DerivativeSource::RAW : DerivativeSource::FILTERED;
         } else if (name == "--seed") {
             options.seed = seedNumber(name, value());
         } else if (name == "--max-lag") {
@@ -152,6 +168,17 @@ std::string demoUsage() {
            "  --d-cutoff HZ    Cutoff frequency for the speed estimate (default " +
            formatNumber(defaults.dCutOff) +
            ").\n"
+           "  --timestamps exact|milliseconds\n"
+           "                   How the filters read timestamps: exact keeps fractions of a\n"
+           "                   millisecond and drops a repeated or earlier frame (default;\n"
+           "                   any tracker's clock); milliseconds truncates them to whole\n"
+           "                   milliseconds and resets on a repeated one (the bank's own\n"
+           "                   default, made for camera clocks).\n"
+           "  --derivative raw|filtered\n"
+           "                   What the speed estimate compares a sample with: the previous\n"
+           "                   raw sample (default, the filter as first published) or the\n"
+           "                   previous smoothed value (the filter's authors' current\n"
+           "                   reference implementation).\n"
            "  --seed N         Seed of the synthetic trace (default " +
            std::to_string(DEFAULT_SEED) +
            ").\n"
@@ -167,7 +194,8 @@ std::string demoUsage() {
            "\n"
            "smoothed.csv has the columns timestamp,accepted,<channels>,<channels>_smoothed.\n"
            "accepted is 1 when the filter bank took the sample and 0 when it refused it (a\n"
-           "missing value, or a repeated timestamp, resets the bank); the smoothed columns are\n"
+           "missing value resets the bank, and so does a repeated timestamp with\n"
+           "--timestamps milliseconds); the smoothed columns are\n"
            "empty on refused lines. Every number reads back exactly, and the file is valid\n"
            "input for --input.\n"
            "\n"

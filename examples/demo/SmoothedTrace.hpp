@@ -2,6 +2,8 @@
 
 #include "Trace.hpp"
 
+#include <pelto/types/Enumerations.hpp>
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -9,14 +11,16 @@
 
 namespace pelto::demo {
 
-/// The parameters of a filter bank, as handed to its constructor.
+/// The parameters of a filter bank and its construction choices, as handed to its constructor.
 struct BankParameters {
     double freq = 0.0;
     double minCutOff = 0.0;
     double beta = 0.0;
     double dCutOff = 0.0;
+    TimestampPrecision precision = TimestampPrecision::EXACT;
+    DerivativeSource derivative = DerivativeSource::RAW;
 
-    /// The bank's class constants.
+    /// The bank's class constants, read with exact timestamps: a recording's clock is what it is.
     [[nodiscard]] static BankParameters defaults() noexcept;
 };
 

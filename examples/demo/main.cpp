@@ -38,6 +38,8 @@
 namespace {
 
 using namespace pelto::demo;
+using pelto::DerivativeSource;
+using pelto::TimestampPrecision;
 using pelto::tuning::Measurement;
 
 constexpr int EXIT_FAILED = 1;
@@ -159,7 +161,10 @@ std::string describeTrace(const DemoOptions& options, const Trace& trace) {
 std::string describeBank(const Trace& trace, const BankParameters& bank) {
     return "OneEuroFilterManager(count " + std::to_string(trace.channelCount()) + ", freq " +
            formatNumber(bank.freq) + ", minCutOff " + formatNumber(bank.minCutOff) + ", beta " +
-           formatNumber(bank.beta) + ", dCutOff " + formatNumber(bank.dCutOff) + ")";
+           formatNumber(bank.beta) + ", dCutOff " + formatNumber(bank.dCutOff) + ", timestamps " +
+           (bank.precision == TimestampPrecision::EXACT ? "exact" : "whole milliseconds") +
+           ", derivative of the " +
+           (bank.derivative == DerivativeSource::FILTERED ? "filtered" : "raw") + " signal)";
 }
 
 pelto::tuning::FilterParameters filterParameters(const BankParameters& bank) {

@@ -263,7 +263,7 @@ PELTO_EXPORT const char* pelto_derivative_source_description(int64_t raw_value) 
 /// then change what you need. Members past `size` bytes take their defaults, so a caller built
 /// with an older, shorter struct keeps working.
 typedef struct pelto_filter_options {
-    size_t size;                 /* sizeof(pelto_filter_options), set by pelto_filter_options_init */
+    size_t size; /* sizeof(pelto_filter_options), set by pelto_filter_options_init */
     int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially WHOLE_MILLISECONDS */
     int64_t derivative_source;   /* PELTO_DERIVATIVE_SOURCE_*; initially RAW */
 } pelto_filter_options;

@@ -248,7 +248,8 @@ void bindFilterBank(py::module_& module) {
             "min_cut_off", [](const Bank& self) { return idle(self).filters.minCutOff(); },
             "The minimum cutoff in force (Hz).")
         .def_property_readonly(
-            "beta", [](const Bank& self) { return idle(self).filters.beta(); }, "The speed coefficient.")
+            "beta", [](const Bank& self) { return idle(self).filters.beta(); },
+            "The speed coefficient.")
         .def_property_readonly(
             "d_cut_off", [](const Bank& self) { return idle(self).filters.dCutOff(); },
             "The derivative cutoff in force (Hz).")

@@ -441,9 +441,10 @@ void pelto_filter_options_init(pelto_filter_options* options) noexcept {
     }
 }
 
-pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_with_options(
-    int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
-    const pelto_filter_options* options) noexcept {
+pelto_one_euro_filter_manager*
+pelto_one_euro_filter_manager_create_with_options(int64_t count, double freq, double min_cut_off,
+                                                  double beta, double d_cut_off,
+                                                  const pelto_filter_options* options) noexcept {
     pelto_filter_options chosen{};
     pelto_filter_options_init(&chosen);
     if (options != nullptr) {
