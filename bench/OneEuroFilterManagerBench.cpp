@@ -3,10 +3,12 @@
 // a bank of one heap object per channel that runs each filter's whole step, and a
 // textbook one-euro filter with timestamps in seconds.
 //
-// Two clocks: a steady 60 Hz with 0.4 ms of jitter, and a camera's integer
+// Three clocks: a steady 60 Hz with 0.4 ms of jitter; a camera's integer
 // millisecond clock that switches among 30, 60, 90 and 120 Hz every few seconds,
 // with frames ±1.5 ms late or early, about 1% of frames dropped and blinks that
-// leave 100 to 300 ms gaps.
+// leave 100 to 300 ms gaps; and a research tracker's 1 kHz microsecond clock with
+// ±20 µs of jitter and dropped frames. BM_precision* compares the bank's
+// timestamp precisions on the last two.
 //
 // The library's bank runs with each instruction set the CPU supports (argument
 // `isa`: 0 baseline, 1 AVX2, 2 AVX-512), chosen explicitly; a set the CPU lacks
@@ -40,7 +42,7 @@ namespace {
 constexpr std::size_t STREAM_LENGTH = 4096;
 constexpr std::size_t BLOCK_ROWS = 256; // rows per filterSamples call
 
-enum class Clock : std::int64_t { Steady = 0, Camera = 1 };
+enum class Clock : std::int64_t { Steady = 0, Camera = 1, Tracker = 2 };
 
 struct Stream {
     std::vector<double> timestamps;
@@ -89,11 +91,34 @@ std::vector<double> cameraClock(std::mt19937_64& rng) {
     return timestamps;
 }
 
+// A 1 kHz tracker's clock in microseconds, read as fractional milliseconds.
+std::vector<double> trackerClock(std::mt19937_64& rng) {
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    std::uniform_real_distribution<double> late(-0.02, 0.02);
+    std::vector<double> timestamps;
+    for (double frame = 1.0e6; timestamps.size() < STREAM_LENGTH; frame += 1.0) {
+        if (unit(rng) >= 0.01) {
+            timestamps.push_back(std::round((frame + late(rng)) * 1000.0) / 1000.0);
+        }
+    }
+    return timestamps;
+}
+
 Stream makeStream(std::size_t channels, Clock clock) {
     std::mt19937_64 rng(2026);
     std::normal_distribution<double> jitter(0.0, 3.0);
     Stream stream;
-    stream.timestamps = clock == Clock::Camera ? cameraClock(rng) : steadyClock(rng);
+    switch (clock) {
+    case Clock::Camera:
+        stream.timestamps = cameraClock(rng);
+        break;
+    case Clock::Tracker:
+        stream.timestamps = trackerClock(rng);
+        break;
+    case Clock::Steady:
+        stream.timestamps = steadyClock(rng);
+        break;
+    }
     for (std::size_t i = 0; i < STREAM_LENGTH; ++i) {
         for (std::size_t c = 0; c < channels; ++c) {
             stream.values.push_back(500.0 + 100.0 * static_cast<double>(c) + jitter(rng));
@@ -251,6 +276,34 @@ void BM_filterValues(benchmark::State& state) {
     });
 }
 
+// The bank in the timestamp precision of its argument `exact`, with the widest
+// instruction set.
+pelto::OneEuroFilterManager makePreciseBank(const benchmark::State& state) {
+    return {state.range(0),
+            30.0,
+            1.0,
+            0.007,
+            1.0,
+            state.range(2) != 0 ? pelto::TimestampPrecision::EXACT
+                                : pelto::TimestampPrecision::WHOLE_MILLISECONDS};
+}
+
+void BM_precisionValues(benchmark::State& state) {
+    const auto channels = static_cast<std::size_t>(state.range(0));
+    pelto::OneEuroFilterManager bank = makePreciseBank(state);
+    run(state, [&](double timestamp, const double* val) {
+        benchmark::DoNotOptimize(bank.filterValues(timestamp, {val, channels}));
+    });
+}
+
+void BM_precisionSamples(benchmark::State& state) {
+    pelto::OneEuroFilterManager bank = makePreciseBank(state);
+    runBlocks(state, [&](std::span<const double> timestamps, std::span<const double> values,
+                         std::span<double> smoothed) {
+        benchmark::DoNotOptimize(bank.filterSamples(timestamps, values, smoothed, {}));
+    });
+}
+
 void BM_referenceValues(benchmark::State& state) {
     pelto::bench::ReferenceBank bank = makeReference(state);
     run(state, [&](double timestamp, const double* val) {
@@ -346,8 +399,21 @@ void channelsClocksAndInstructionSets(benchmark::internal::Benchmark* b) {
     }
 }
 
+void channelsClocksAndPrecisions(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"channels", "clock", "exact"});
+    for (const std::int64_t clock : {1, 2}) {
+        for (const std::int64_t channels : {2, 8, 136}) {
+            for (const std::int64_t exact : {0, 1}) {
+                b->Args({channels, clock, exact});
+            }
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_precisionValues)->Apply(channelsClocksAndPrecisions);
+BENCHMARK(BM_precisionSamples)->Apply(channelsClocksAndPrecisions);
 BENCHMARK(BM_filterValues)->Apply(channelsClocksAndInstructionSets);
 BENCHMARK(BM_referenceValues)->Apply(channelsAndClocks);
 BENCHMARK(BM_filterSamples)->Apply(channelsClocksAndInstructionSets);

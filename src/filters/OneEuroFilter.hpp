@@ -73,6 +73,18 @@ template <class T> class BasicOneEuroFilter {
         return {freq, te, alphaFor(dcutoff, te)};
     }
 
+    // The time constant of a cutoff, the first step of alphaFor.
+    [[nodiscard, gnu::always_inline]] static double timeConstant(double cutoff) noexcept {
+        return 1.0 / (cutoff * TWO_PI);
+    }
+
+    // timingAt with the derivative cutoff's time constant worked out beforehand: the same bits.
+    [[nodiscard, gnu::always_inline]] static Timing timingWith(double freq,
+                                                               double derivativeTau) noexcept {
+        const double te = 1.0 / freq;
+        return {freq, te, 1.0 / (derivativeTau / te + 1.0)};
+    }
+
     // Filters the rate of change of value and returns the cutoff for smoothing it.
     T cutoff(T value, double derivativeAlpha) noexcept {
         const T dv = x_.hasLastRawValue() ? freq_ * (value - x_.lastRawValue()) : T{};

@@ -123,7 +123,7 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
 
 // Records a sample's timestamp and re-estimates the clock, as every channel's
 // filter would. Answers false, changing nothing, for a timestamp the bank refuses.
-inline bool OneEuroFilterManager::advanceClock(double timestamp) noexcept {
+inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivativeTau) noexcept {
     if (exactTimestamps_) {
         if (!std::isfinite(timestamp)) {
             return false;
@@ -138,9 +138,10 @@ inline bool OneEuroFilterManager::advanceClock(double timestamp) noexcept {
                 return false;
             }
             const double interval = timestamp - last;
-            // Fractional intervals jitter: spread them over the slots by all their bits.
-            const auto bits = std::bit_cast<std::uint64_t>(interval);
-            clock_ = clockAfter(interval, (bits * 0x9e37'79b9'7f4a'7c15U) >> 58U);
+            // A jittery clock rarely repeats an interval to the bit: no slot would hold it.
+            const detail::FilterTiming timing =
+                OneEuroFilter::timingWith(OneEuroFilter::frequencyFor(interval), derivativeTau);
+            clock_ = {timing.freq, timing.te, timing.derivativeAlpha};
         }
         lastTime_ = std::bit_cast<std::int64_t>(timestamp);
         return true;
@@ -159,11 +160,12 @@ inline bool OneEuroFilterManager::advanceClock(double timestamp) noexcept {
 // One sample of channels_ values, after its length has been checked, through the
 // kernels in force. An accepted sample's results also go to `out` unless it is null.
 inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val, double* out,
-                                            const detail::RowKernels& kernels) noexcept {
+                                            const detail::RowKernels& kernels,
+                                            double derivativeTau) noexcept {
     // Every filter of the bank sees the same timestamps, so the frequency estimate,
     // the period and the derivative alpha are the same for all channels: they are
     // kept once, as a single filter computes them.
-    if (!advanceClock(timestamp)) {
+    if (!advanceClock(timestamp, derivativeTau)) {
         return false;
     }
     derivativeAlpha_ =
@@ -202,7 +204,8 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
     if (val.size() != channels_ || channels_ == 0) {
         return false;
     }
-    return smoothRow(timestamp, val.data(), nullptr, detail::rowKernels());
+    return smoothRow(timestamp, val.data(), nullptr, detail::rowKernels(),
+                     OneEuroFilter::timeConstant(dCutOff_));
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
@@ -236,9 +239,11 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
     }
     const std::size_t rowBytes = channels * sizeof(double);
     const detail::RowKernels& kernels = detail::rowKernels();
+    const double derivativeTau = OneEuroFilter::timeConstant(dCutOff_);
     for (std::size_t row = 0; row < rows; ++row) {
         double* const out = smoothed.data() + row * channels;
-        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out, kernels);
+        const bool ok =
+            smoothRow(timestamps[row], values.data() + row * channels, out, kernels, derivativeTau);
         if (!ok) [[unlikely]] {
             // Unchanged by a refused timestamp, or zeros after a reset.
             std::memcpy(out, lanes_.data(), rowBytes);

@@ -152,11 +152,12 @@ class PELTO_EXPORT OneEuroFilterManager {
 
     // Private operations are never exported: they are no part of the interface.
     PELTO_NO_EXPORT bool smoothRow(double timestamp, const double* val, double* out,
-                                   const detail::RowKernels& kernels) noexcept;
+                                   const detail::RowKernels& kernels,
+                                   double derivativeTau) noexcept;
     PELTO_NO_EXPORT void reset() noexcept;
     PELTO_NO_EXPORT const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
     PELTO_NO_EXPORT const Clock& clockAfter(double interval, std::uint64_t slot) noexcept;
-    PELTO_NO_EXPORT bool advanceClock(double timestamp) noexcept;
+    PELTO_NO_EXPORT bool advanceClock(double timestamp, double derivativeTau) noexcept;
 
     // The channels' state, structure of arrays: the filtered values, the last
     // inputs, the signal alphas and the filtered rates of change, each array
