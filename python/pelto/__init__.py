@@ -86,6 +86,7 @@ import enum as _enum
 import typing as _typing
 
 from . import _pelto, main_queue
+from .frames import ResultCopy, smooth_frame, tune_frame, tuning_summary
 from ._pelto import (
     GazeInfo,
     GazeTracker,
@@ -98,6 +99,7 @@ from ._pelto import (
     smooth,
     tune,
 )
+from .units import pixels_to_degrees
 
 
 class _Enumeration(_enum.IntEnum):
@@ -151,6 +153,7 @@ __all__ = [
     "InitializationError",
     "Measurement",
     "OneEuroFilterManager",
+    "ResultCopy",
     "ScreenState",
     "StatusError",
     "TrackingState",
@@ -160,6 +163,10 @@ __all__ = [
     "__version__",
     "main_queue",
     "measure",
+    "pixels_to_degrees",
     "smooth",
+    "smooth_frame",
     "tune",
+    "tune_frame",
+    "tuning_summary",
 ]
