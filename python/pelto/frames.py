@@ -133,6 +133,14 @@ def _recording(times: np.ndarray, relative: bool, values: np.ndarray,
     return fed, np.ascontiguousarray(group_times[timed][order]), np.ascontiguousarray(values[fed])
 
 
+def _recordings(frame: pandas.DataFrame, time: str, columns: list[str], unit: str,
+                by: typing.Any) -> list[tuple[typing.Any, np.ndarray, np.ndarray, np.ndarray]]:
+    """(key, rows fed in time order, their times in ms, their values) per group."""
+    times, relative = _times(frame[time], unit)
+    values = frame[columns].to_numpy(dtype=np.float64, na_value=np.nan)
+    return [(key, *_recording(times, relative, values, rows)) for key, rows in _groups(frame, by)]
+
+
 def _smooth_recording(timestamps: np.ndarray, values: np.ndarray,
                       options: dict[str, typing.Any]) -> np.ndarray:
     from . import smooth
@@ -200,14 +208,12 @@ def smooth_frame(
             return frame.repartition(npartitions=1).map_partitions(one, meta=meta)
         return frame.groupby(by, group_keys=False).apply(one, meta=meta)
 
-    times, relative = _times(frame[time], unit)
-    values = frame[values_names].to_numpy(dtype=np.float64, na_value=np.nan)
-    smoothed = np.full(values.shape, np.nan)
-    flags = np.zeros(len(frame), dtype=bool)
-    recordings = [_recording(times, relative, values, rows) for _, rows in _groups(frame, by)]
-    results = _run(_smooth_recording, [(stamps, vals, options) for _, stamps, vals in recordings],
+    recordings = _recordings(frame, time, values_names, unit, by)
+    results = _run(_smooth_recording, [(stamps, vals, options) for *_, stamps, vals in recordings],
                    workers, client)
-    for (fed, _, _), result in zip(recordings, results):
+    smoothed = np.full((len(frame), len(values_names)), np.nan)
+    flags = np.zeros(len(frame), dtype=bool)
+    for (_, fed, _, _), result in zip(recordings, results):
         smoothed[fed] = result
         flags[fed] = ~np.isnan(result).any(axis=1)
     table = frame.copy()
@@ -251,23 +257,16 @@ def tune_frame(
         return {(key if not isinstance(by, list) or isinstance(key, tuple) else (key,)): value
                 for key, value in computed.items()}
 
-    times, relative = _times(frame[time], unit)
-    values = frame[values_names].to_numpy(dtype=np.float64, na_value=np.nan)
-    groups = _groups(frame, by)
-    tuned = _tuning_options(options, len(groups))
-    tasks = []
-    for _, rows in groups:
-        _, stamps, vals = _recording(times, relative, values, rows)
-        tasks.append((stamps, vals, tuned, client is not None))
-    return dict(zip([key for key, _ in groups], _run(_tune_recording, tasks, workers, client)))
+    recordings = _recordings(frame, time, values_names, unit, by)
+    tuned = _tuning_options(options, len(recordings))
+    tasks = [(stamps, vals, tuned, client is not None) for *_, stamps, vals in recordings]
+    return dict(zip([key for key, *_ in recordings], _run(_tune_recording, tasks, workers, client)))
 
 
 def _tune_table(table: pandas.DataFrame, time: str, columns: list[str], unit: str,
                 options: dict[str, typing.Any]) -> typing.Any:
-    (_, rows), = _groups(table, None)
-    times, relative = _times(table[time], unit)
-    values = table[columns].to_numpy(dtype=np.float64, na_value=np.nan)
-    _, stamps, vals = _recording(times, relative, values, rows)
+    """One group of a Dask DataFrame, on a worker."""
+    ((*_, stamps, vals),) = _recordings(table, time, columns, unit, None)
     return _tune_recording(stamps, vals, options, True)
 
 
