@@ -168,9 +168,9 @@ def _run(call: typing.Callable[..., typing.Any], tasks: list[tuple[typing.Any, .
         return list(pool.map(lambda task: call(*task), tasks))
 
 
-def _tuning_options(options: dict[str, typing.Any], groups: int) -> dict[str, typing.Any]:
-    # Many groups at once: one sweep thread each, rather than a core's worth per group.
-    return options if groups <= 1 or "threads" in options else {**options, "threads": 1}
+def _tuning_options(options: dict[str, typing.Any], concurrent: bool) -> dict[str, typing.Any]:
+    # Groups tuned at the same time: one sweep thread each, rather than a core's worth per group.
+    return {**options, "threads": 1} if concurrent and "threads" not in options else options
 
 
 def smooth_frame(
@@ -239,10 +239,11 @@ def tune_frame(
 
     Returns {group key: result}, keys sorted: a value of the ``by`` column, or a tuple of values
     when ``by`` is a list; None without ``by``. ``options`` go to ``pelto.tune``; when several
-    groups run at once, each sweep takes one thread unless ``threads`` says otherwise. Groups run
-    on ``workers`` threads (None: one per core), or on a Dask cluster when given ``client`` or a
-    Dask DataFrame (computed there); results from a cluster are ``ResultCopy`` objects with the
-    attributes of a TuningResult. ``tuning_summary`` makes a table of them.
+    groups are tuned at the same time, each sweep takes one thread unless ``threads`` says
+    otherwise. Groups run on ``workers`` threads (None: one per core), or on a Dask cluster when
+    given ``client`` or a Dask DataFrame (computed there); results from a cluster are
+    ``ResultCopy`` objects with the attributes of a TuningResult. ``tuning_summary`` makes a
+    table of them.
     """
     values_names = _column_list(columns)
     if _is_dask(frame):
@@ -250,7 +251,7 @@ def tune_frame(
             return tune_frame(frame[[time, *values_names]].compute(), time, values_names,
                               unit=unit, workers=workers, client=client, **options)
         one = functools.partial(_tune_table, time=time, columns=values_names, unit=unit,
-                                options=_tuning_options(options, 2))
+                                options=_tuning_options(options, True))
         lazy = frame.groupby(by).apply(one, meta=(None, "object"))
         computed = client.compute(lazy).result() if client is not None else lazy.compute()
         computed = computed.sort_index()
@@ -258,7 +259,7 @@ def tune_frame(
                 for key, value in computed.items()}
 
     recordings = _recordings(frame, time, values_names, unit, by)
-    tuned = _tuning_options(options, len(recordings))
+    tuned = _tuning_options(options, len(recordings) > 1 and (workers != 1 or client is not None))
     tasks = [(stamps, vals, tuned, client is not None) for *_, stamps, vals in recordings]
     return dict(zip([key for key, *_ in recordings], _run(_tune_recording, tasks, workers, client)))
 
