@@ -78,6 +78,7 @@ def test_names_threads_and_one_recording():
                                workers=1)
     alone = pelto.smooth_frame(one, "ms", ["x"])
     assert list(named.columns) == [*one.columns, "fx", "ok"]
+    assert list(pelto.tune_frame(one, "ms", "x", by="trial")) == [1]
     np.testing.assert_array_equal(named["fx"], alone["x_smoothed"])
     threaded = pelto.smooth_frame(frame, "ms", ["x", "y"], by=["participant", "trial"], workers=4)
     serial = pelto.smooth_frame(frame, "ms", ["x", "y"], by=["participant", "trial"], workers=1)
