@@ -52,6 +52,8 @@ class ResultCopy:
 
 def _copy(value: typing.Any) -> typing.Any:
     kind = type(value)
+    if kind in (list, tuple):
+        return kind(_copy(item) for item in value)
     if not kind.__module__.endswith("._pelto"):
         return value
     names = [name for name in dir(kind)
@@ -66,7 +68,7 @@ def _pandas() -> typing.Any:
 
 
 def _is_dask(frame: typing.Any) -> bool:
-    return type(frame).__module__.startswith("dask.")
+    return hasattr(frame, "__dask_graph__")
 
 
 def _column_list(columns: str | typing.Sequence[str]) -> list[str]:
