@@ -17,6 +17,16 @@ So does the tuning sweep, which picks min_cut_off and beta for a recording of yo
     else:
         print(result.message)                             # "cannot tune: ...", not an exception
 
+Tables of samples (pandas; a Dask DataFrame or a ``distributed.Client`` for a cluster) are
+smoothed and tuned per recording, each group in time order with its own bank, on threads::
+
+    table = pelto.smooth_frame(samples, "time", ["x", "y"], unit="ms", by=["participant", "trial"])
+    results = pelto.tune_frame(samples, "time", ["x", "y"], by=["participant", "trial"])
+    summary = pelto.tuning_summary(results, by=["participant", "trial"])
+
+``pixels_to_degrees`` converts screen positions to degrees of visual angle, the unit in which
+tuned parameters carry over from one setup to another.
+
 Names: classes, constants and enumeration cases keep their C++ names; operations and arguments
 are in PEP 8 style. From C++ to Python:
 
@@ -87,6 +97,7 @@ import enum as _enum
 import typing as _typing
 
 from . import _pelto, main_queue
+from .frames import ResultCopy, smooth_frame, tune_frame, tuning_summary
 from ._pelto import (
     GazeInfo,
     GazeTracker,
@@ -99,6 +110,7 @@ from ._pelto import (
     smooth,
     tune,
 )
+from .units import pixels_to_degrees
 
 
 class _Enumeration(_enum.IntEnum):
@@ -164,6 +176,7 @@ __all__ = [
     "InitializationError",
     "Measurement",
     "OneEuroFilterManager",
+    "ResultCopy",
     "ScreenState",
     "StatusError",
     "TimestampPrecision",
@@ -174,6 +187,10 @@ __all__ = [
     "__version__",
     "main_queue",
     "measure",
+    "pixels_to_degrees",
     "smooth",
+    "smooth_frame",
     "tune",
+    "tune_frame",
+    "tuning_summary",
 ]

@@ -11,6 +11,11 @@ from ._pelto import __version__ as __version__
 from ._pelto import measure as measure
 from ._pelto import smooth as smooth
 from ._pelto import tune as tune
+from .frames import ResultCopy as ResultCopy
+from .frames import smooth_frame as smooth_frame
+from .frames import tune_frame as tune_frame
+from .frames import tuning_summary as tuning_summary
+from .units import pixels_to_degrees as pixels_to_degrees
 
 __all__ = [
     "AccuracyCriteria",
@@ -22,6 +27,7 @@ __all__ = [
     "InitializationError",
     "Measurement",
     "OneEuroFilterManager",
+    "ResultCopy",
     "ScreenState",
     "StatusError",
     "TimestampPrecision",
@@ -32,8 +38,12 @@ __all__ = [
     "__version__",
     "main_queue",
     "measure",
+    "pixels_to_degrees",
     "smooth",
+    "smooth_frame",
     "tune",
+    "tune_frame",
+    "tuning_summary",
 ]
 
 class _Enumeration(enum.IntEnum): ...
