@@ -2,7 +2,6 @@
 #include <pelto/pelto.h>
 
 #include "filters/FilterBankKernels.hpp"
-#include "filters/OneEuroFilterManagerAccess.hpp"
 #include "support/AllocationCounter.hpp"
 #include "support/Golden.h"
 
@@ -12,6 +11,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -125,31 +125,44 @@ TEST(OneEuroFilterManager, CopiesMovesAndSwapsContinueExactly) {
 }
 
 TEST(OneEuroFilterManager, RestoredStateContinuesExactly) {
-    using Access = pelto::detail::OneEuroFilterManagerAccess;
+    // Three channels: the padding lane of an odd count is rebuilt, not saved.
     OneEuroFilterManager bank(3, 60.0, 0.5, -0.02, 2.0, TimestampPrecision::EXACT,
                               DerivativeSource::FILTERED);
     bank.filterValues(0.0, Values{10.0, 5.0, -1.0});
     bank.filterValues(16.7, Values{20.0, 5.5, -0.0});
-    const Access::Parameters p = Access::parameters(bank);
-    EXPECT_EQ(p.count, 3);
-    OneEuroFilterManager restored(p.count, p.freq, p.minCutOff, p.beta, p.dCutOff, p.precision,
-                                  p.derivative);
-    std::vector<std::uint64_t> state = Access::state(bank);
-    ASSERT_TRUE(Access::restore(restored, state));
-    EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
+    OneEuroFilterManager restored(static_cast<std::int64_t>(bank.channelCount()), bank.frequency(),
+                                  bank.minCutOff(), bank.beta(), bank.dCutOff(),
+                                  bank.timestampPrecision(), bank.derivativeSource());
+    std::vector<std::byte> state = bank.saveState();
+    ASSERT_TRUE(restored.restoreState(state));
+    EXPECT_EQ(restored.saveState(), state);
     for (const double t : {33.4, 33.4, 50.0, 66.0}) { // a refusal on the way
         const Values val{t / 3.0, -t, t};
         EXPECT_EQ(restored.filterValues(t, val), bank.filterValues(t, val));
-        EXPECT_EQ(restored.getFilteredValues(), bank.getFilteredValues());
+        EXPECT_EQ(bitsOf(restored.filteredValues()), bitsOf(bank.filteredValues()));
     }
-    // A state of the wrong size or with a flag that is no truth value changes nothing.
-    const Values before = restored.getFilteredValues();
-    state.pop_back();
-    EXPECT_FALSE(Access::restore(restored, state));
-    state = Access::state(bank);
-    state[1] = 2;
-    EXPECT_FALSE(Access::restore(restored, state));
-    EXPECT_EQ(restored.getFilteredValues(), before);
+    // Only into a bank of the same count, parameters and choices, and only a whole state.
+    const std::vector<std::byte> before = restored.saveState();
+    state = bank.saveState();
+    const auto refused = [&](OneEuroFilterManager&& other, std::span<const std::byte> bytes) {
+        return !other.restoreState(bytes);
+    };
+    EXPECT_TRUE(refused(OneEuroFilterManager(4, 60.0, 0.5, -0.02, 2.0), state));
+    EXPECT_TRUE(
+        refused(OneEuroFilterManager(3, 60.0, 0.5, -0.02, 2.0, TimestampPrecision::EXACT), state));
+    EXPECT_TRUE(refused(OneEuroFilterManager(3, 60.0, 0.5, -0.02, 1.5, TimestampPrecision::EXACT,
+                                             DerivativeSource::FILTERED),
+                        state));
+    EXPECT_TRUE(refused(OneEuroFilterManager(), state));
+    EXPECT_FALSE(restored.restoreState(std::span(state).first(state.size() - 1)));
+    std::vector<std::byte> corrupt = state;
+    corrupt[8 + 9 * 8] = std::byte{2}; // the started flag
+    EXPECT_FALSE(restored.restoreState(corrupt));
+    corrupt = state;
+    corrupt[0] = std::byte{'X'};
+    EXPECT_FALSE(restored.restoreState(corrupt));
+    EXPECT_EQ(restored.saveState(), before);
+    EXPECT_TRUE(OneEuroFilterManager().saveState().empty());
 }
 
 TEST(OneEuroFilterManager, SmoothingAllocatesNothing) {

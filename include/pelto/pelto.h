@@ -296,6 +296,19 @@ PELTO_EXPORT bool
 pelto_one_euro_filter_manager_get_parameters(const pelto_one_euro_filter_manager* bank,
                                              pelto_filter_parameters* parameters) PELTO_NOEXCEPT;
 
+/// The bank's running state, an opaque byte string the same on every platform (a file, a message):
+/// copies it into `buffer` when it fits in `capacity` bytes and returns its size either way; pass
+/// NULL and 0 to ask for the size. 0 when `bank` is NULL or empty, or memory runs out.
+PELTO_EXPORT size_t pelto_one_euro_filter_manager_save_state(
+    const pelto_one_euro_filter_manager* bank, void* buffer, size_t capacity) PELTO_NOEXCEPT;
+
+/// Puts back a state saved from a bank with the same count, parameters and choices; the bank then
+/// continues exactly as that one would. False, and nothing changes, for anything else (NULL
+/// included).
+PELTO_EXPORT bool pelto_one_euro_filter_manager_restore_state(pelto_one_euro_filter_manager* bank,
+                                                              const void* state,
+                                                              size_t size) PELTO_NOEXCEPT;
+
 /// An empty bank without filters: every non-empty sample is refused and it holds no values. NULL
 /// when memory runs out.
 PELTO_EXPORT pelto_one_euro_filter_manager*

@@ -5,8 +5,6 @@
 
 #include <pelto/filters/OneEuroFilterManager.hpp>
 
-#include "filters/OneEuroFilterManagerAccess.hpp"
-
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -14,6 +12,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <span>
 #include <stdexcept>
@@ -26,10 +25,8 @@ namespace py = pybind11;
 namespace pelto::python {
 namespace {
 
-using Access = detail::OneEuroFilterManagerAccess;
-
-// Version of the pickled state's layout: 2 adds the construction choices; 1 (whole
-// milliseconds, raw derivative) still loads.
+// Version of the pickled state's layout: 2 holds the parameters, the construction choices and the
+// bank's saved state; 1, what the package pickled before the choices existed, still loads.
 constexpr std::int64_t STATE_FORMAT = 2;
 constexpr std::int64_t STATE_FORMAT_WITHOUT_CHOICES = 1;
 
@@ -117,10 +114,41 @@ Bank makeBank(std::int64_t count, double freq, double minCutOff, double beta, do
 }
 
 py::tuple saveState(const Bank& bank) {
-    const Access::Parameters p = Access::parameters(idle(bank).filters);
-    py::tuple words = py::cast(Access::state(bank.filters));
-    return py::make_tuple(STATE_FORMAT, p.count, p.freq, p.minCutOff, p.beta, p.dCutOff,
-                          rawValue(p.precision), rawValue(p.derivative), words);
+    const OneEuroFilterManager& filters = idle(bank).filters;
+    const std::vector<std::byte> state = filters.saveState();
+    return py::make_tuple(STATE_FORMAT, static_cast<std::int64_t>(filters.channelCount()),
+                          filters.frequency(), filters.minCutOff(), filters.beta(),
+                          filters.dCutOff(), rawValue(filters.timestampPrecision()),
+                          rawValue(filters.derivativeSource()),
+                          py::bytes(reinterpret_cast<const char*>(state.data()), state.size()));
+}
+
+// A state of format 1: the bank's shared words (last timestamp, started flag, derivative alpha,
+// clock) and its four channel arrays, each rounded up to an even length, as 64-bit integers. It
+// becomes what saveState() gives for the same bank: the saved format's header, then the words
+// without the arrays' padding.
+std::vector<std::byte> fromFormat1(const OneEuroFilterManager& bank,
+                                   const std::vector<std::uint64_t>& words) {
+    constexpr std::size_t SHARED_WORDS = 6;
+    const std::size_t channels = bank.channelCount();
+    const std::size_t lanes = (channels + 1) / 2 * 2;
+    if (words.size() != SHARED_WORDS + 4 * lanes) {
+        throw py::value_error("not a saved OneEuroFilterManager state");
+    }
+    std::vector<std::byte> state = bank.saveState(); // the header comes from the bank itself
+    const std::size_t headerBytes = state.size() - 8 * (SHARED_WORDS + 4 * channels);
+    std::byte* at = state.data() + headerBytes;
+    auto put = [&at](std::uint64_t word) {
+        for (int i = 0; i < 8; ++i) {
+            *at++ = static_cast<std::byte>(word >> (8 * i));
+        }
+    };
+    std::for_each_n(words.begin(), SHARED_WORDS, put);
+    for (std::size_t array = 0; array < 4; ++array) {
+        std::for_each_n(words.begin() + static_cast<std::ptrdiff_t>(SHARED_WORDS + array * lanes),
+                        channels, put);
+    }
+    return state;
 }
 
 Bank loadState(const py::tuple& state) {
@@ -134,29 +162,39 @@ Bank loadState(const py::tuple& state) {
                          state[3].cast<double>(), state[4].cast<double>(), state[5].cast<double>(),
                          withChoices ? state[6].cast<std::int64_t>() : 0,
                          withChoices ? state[7].cast<std::int64_t>() : 0);
-    const auto words = state[withChoices ? 8 : 6].cast<std::vector<std::uint64_t>>();
-    if (!Access::restore(bank.filters, words)) {
+    std::vector<std::byte> saved;
+    if (withChoices) {
+        const std::string bytes = state[8].cast<py::bytes>();
+        saved.resize(bytes.size());
+        std::memcpy(saved.data(), bytes.data(), bytes.size());
+    } else {
+        saved = fromFormat1(bank.filters, state[6].cast<std::vector<std::uint64_t>>());
+    }
+    if (!bank.filters.restoreState(saved)) {
         throw py::value_error(refused);
     }
     return bank;
 }
 
 std::string reprOf(const Bank& bank) {
-    const Access::Parameters p = Access::parameters(idle(bank).filters);
+    const OneEuroFilterManager& filters = idle(bank).filters;
     const auto number = [](double value) {
         return py::repr(py::float_(value)).cast<std::string>();
     };
     // The construction choices only where they differ from the defaults.
     std::string choices;
-    if (p.precision != TimestampPrecision::WHOLE_MILLISECONDS) {
-        choices += ", precision=TimestampPrecision." + std::string(description(p.precision));
+    if (filters.timestampPrecision() != TimestampPrecision::WHOLE_MILLISECONDS) {
+        choices += ", precision=TimestampPrecision." +
+                   std::string(description(filters.timestampPrecision()));
     }
-    if (p.derivative != DerivativeSource::RAW) {
-        choices += ", derivative=DerivativeSource." + std::string(description(p.derivative));
+    if (filters.derivativeSource() != DerivativeSource::RAW) {
+        choices +=
+            ", derivative=DerivativeSource." + std::string(description(filters.derivativeSource()));
     }
-    return "OneEuroFilterManager(count=" + std::to_string(p.count) + ", freq=" + number(p.freq) +
-           ", min_cut_off=" + number(p.minCutOff) + ", beta=" + number(p.beta) +
-           ", d_cut_off=" + number(p.dCutOff) + choices + ")";
+    return "OneEuroFilterManager(count=" + std::to_string(filters.channelCount()) +
+           ", freq=" + number(filters.frequency()) +
+           ", min_cut_off=" + number(filters.minCutOff()) + ", beta=" + number(filters.beta()) +
+           ", d_cut_off=" + number(filters.dCutOff()) + choices + ")";
 }
 
 } // namespace

@@ -135,12 +135,13 @@ def test_copies_and_pickles_continue_exactly(precision, derivative):
     [
         (3, 2, 30.0, 1.0, 0.007, 1.0, ()),
         (1, 2, 30.0, 1.0, 0.007, 1.0, (0,) * 5),
-        (2, 2, 30.0, 1.0, 0.007, 1.0, 0, 0, (0,) * 5),
-        (2, 2, 30.0, 1.0, 0.007, 1.0, 7, 0, (0,) * 14),
+        (2, 2, 30.0, 1.0, 0.007, 1.0, 0, 0, b"PELTOBNK"),
+        (2, 2, 30.0, 1.0, 0.007, 1.0, 7, 0, b""),
+        (2, 2, 31.0, 1.0, 0.007, 1.0, 0, 0, OneEuroFilterManager().__getstate__()[8]),
         (1,),
         "junk",
     ],
-    ids=["format", "size", "size2", "choice", "short", "type"],
+    ids=["format", "size", "bytes", "choice", "parameters", "short", "type"],
 )
 def test_foreign_pickle_state_is_refused(state):
     bank = OneEuroFilterManager.__new__(OneEuroFilterManager)  # as pickle.loads does
@@ -148,15 +149,18 @@ def test_foreign_pickle_state_is_refused(state):
         bank.__setstate__(state)
 
 
-def test_a_state_saved_before_the_construction_choices_still_loads():
-    bank = OneEuroFilterManager(count=2)
-    t, v = recording()
+def test_a_state_pickled_by_the_first_release_still_loads():
+    bank = OneEuroFilterManager(count=3, beta=0.1)
+    t, v = recording(channels=3)
     bank.filter_samples(t[:100], v[:100])
-    state = bank.__getstate__()
-    assert state[0] == 2 and state[6:8] == (0, 0)
+    # Format 1: six shared words, then four channel arrays of 4 lanes (3 channels and a padding lane
+    # that repeats the last), every number as its 64-bit pattern.
+    words = np.frombuffer(bank.__getstate__()[8][8:], "<u8")
+    shared, arrays = words[8:14], words[14:].reshape(4, 3)
+    padded = np.concatenate([arrays, arrays[:, -1:]], axis=1)
     older = OneEuroFilterManager.__new__(OneEuroFilterManager)
-    older.__setstate__((1,) + state[1:6] + state[8:])
-    assert np.array_equal(older.filter_samples(t[100:], v[100:])[0], bank.filter_samples(t[100:], v[100:])[0])
+    older.__setstate__((1, 3, 30.0, 1.0, 0.1, 1.0, tuple(int(w) for w in np.concatenate([shared, padded.ravel()]))))
+    assert older.__getstate__() == bank.__getstate__()
 
 
 def test_get_filtered_values_is_a_new_array():

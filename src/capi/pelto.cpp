@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace pelto::capi {
 namespace {
@@ -479,6 +480,30 @@ bool pelto_one_euro_filter_manager_get_parameters(const pelto_one_euro_filter_ma
                    .timestamp_precision = pelto::rawValue(b.timestampPrecision()),
                    .derivative_source = pelto::rawValue(b.derivativeSource())};
     return true;
+}
+
+size_t pelto_one_euro_filter_manager_save_state(const pelto_one_euro_filter_manager* bank,
+                                                void* buffer, size_t capacity) noexcept {
+    if (bank == nullptr) {
+        return 0;
+    }
+    try {
+        const std::vector<std::byte> state = bank->bank.saveState();
+        if (buffer != nullptr && state.size() <= capacity) {
+            std::memcpy(buffer, state.data(), state.size());
+        }
+        return state.size();
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+bool pelto_one_euro_filter_manager_restore_state(pelto_one_euro_filter_manager* bank,
+                                                 const void* state, size_t size) noexcept {
+    if (bank == nullptr || state == nullptr) {
+        return false;
+    }
+    return bank->bank.restoreState(std::span(static_cast<const std::byte*>(state), size));
 }
 
 pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_empty(void) noexcept {

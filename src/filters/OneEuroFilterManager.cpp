@@ -36,6 +36,39 @@ std::size_t lanesFor(std::size_t channels) noexcept {
            detail::LANES_PER_VECTOR;
 }
 
+// A saved state: the magic, then 64-bit words, least significant byte first: the format's
+// version, what the bank is (channels, choices, parameters), the state every channel shares (last
+// timestamp, started flag, derivative alpha in force, clock) and then each channel array
+// (smoothed, raw, alpha, rate), one word per channel. The clock slots are not saved: they only
+// cache what the derivative cutoff gives.
+constexpr std::array<std::byte, 8> STATE_MAGIC{std::byte{'P'}, std::byte{'E'}, std::byte{'L'},
+                                               std::byte{'T'}, std::byte{'O'}, std::byte{'B'},
+                                               std::byte{'N'}, std::byte{'K'}};
+constexpr std::uint64_t STATE_VERSION = 1;
+constexpr std::size_t STATE_HEADER_WORDS = 14;
+
+std::size_t stateSize(std::size_t channels) noexcept {
+    return STATE_MAGIC.size() + 8 * (STATE_HEADER_WORDS + CHANNEL_ARRAYS * channels);
+}
+
+std::uint64_t bitsOf(double value) noexcept {
+    return std::bit_cast<std::uint64_t>(value);
+}
+
+void putWord(std::byte*& at, std::uint64_t word) noexcept {
+    for (int i = 0; i < 8; ++i) {
+        *at++ = static_cast<std::byte>(word >> (8 * i));
+    }
+}
+
+std::uint64_t takeWord(const std::byte*& at) noexcept {
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) {
+        word |= std::to_integer<std::uint64_t>(*at++) << (8 * i);
+    }
+    return word;
+}
+
 } // namespace
 
 OneEuroFilterManager::OneEuroFilterManager() noexcept = default;
@@ -254,6 +287,67 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
         acceptedRows += ok ? 1 : 0;
     }
     return acceptedRows;
+}
+
+std::vector<std::byte> OneEuroFilterManager::saveState() const {
+    if (channels_ == 0) {
+        return {};
+    }
+    std::vector<std::byte> state(stateSize(channels_));
+    std::byte* at = std::copy(STATE_MAGIC.begin(), STATE_MAGIC.end(), state.data());
+    for (const std::uint64_t word :
+         {STATE_VERSION, std::uint64_t{channels_}, std::uint64_t{exactTimestamps_},
+          std::uint64_t{filteredDerivative_}, bitsOf(freq_), bitsOf(minCutOff_), bitsOf(beta_),
+          bitsOf(dCutOff_), static_cast<std::uint64_t>(lastTime_), std::uint64_t{started_},
+          bitsOf(derivativeAlpha_), bitsOf(clock_.freq), bitsOf(clock_.period),
+          bitsOf(clock_.derivativeAlpha)}) {
+        putWord(at, word);
+    }
+    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
+    for (std::size_t array = 0; array < CHANNEL_ARRAYS; ++array) {
+        for (std::size_t channel = 0; channel < channels_; ++channel) {
+            putWord(at, bitsOf(lanes_[array * lanes + channel]));
+        }
+    }
+    return state;
+}
+
+bool OneEuroFilterManager::restoreState(std::span<const std::byte> state) noexcept {
+    if (channels_ == 0 || state.size() != stateSize(channels_) ||
+        !std::equal(STATE_MAGIC.begin(), STATE_MAGIC.end(), state.begin())) {
+        return false;
+    }
+    const std::byte* at = state.data() + STATE_MAGIC.size();
+    std::array<std::uint64_t, STATE_HEADER_WORDS> header{};
+    for (std::uint64_t& word : header) {
+        word = takeWord(at);
+    }
+    const std::array<std::uint64_t, 8> identity{STATE_VERSION,
+                                                std::uint64_t{channels_},
+                                                std::uint64_t{exactTimestamps_},
+                                                std::uint64_t{filteredDerivative_},
+                                                bitsOf(freq_),
+                                                bitsOf(minCutOff_),
+                                                bitsOf(beta_),
+                                                bitsOf(dCutOff_)};
+    if (!std::equal(identity.begin(), identity.end(), header.begin()) || header[9] > 1) {
+        return false;
+    }
+    lastTime_ = static_cast<std::int64_t>(header[8]);
+    started_ = header[9] != 0;
+    derivativeAlpha_ = std::bit_cast<double>(header[10]);
+    clock_ = {std::bit_cast<double>(header[11]), std::bit_cast<double>(header[12]),
+              std::bit_cast<double>(header[13])};
+    const std::size_t lanes = lanes_.size() / CHANNEL_ARRAYS;
+    for (std::size_t array = 0; array < CHANNEL_ARRAYS; ++array) {
+        double* const values = lanes_.data() + array * lanes;
+        for (std::size_t channel = 0; channel < channels_; ++channel) {
+            values[channel] = std::bit_cast<double>(takeWord(at));
+        }
+        // An odd count's padding lane repeats the last channel.
+        std::fill(values + channels_, values + lanes, values[channels_ - 1]);
+    }
+    return true;
 }
 
 std::string_view OneEuroFilterManager::instructionSet() noexcept {

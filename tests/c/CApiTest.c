@@ -143,6 +143,25 @@ static void testFilterOptions(void) {
     CHECK(!pelto_one_euro_filter_manager_filter_values(clone, 0.5, sample, 3));
     CHECK(pelto_one_euro_filter_manager_filter_values(clone, 0.75, sample, 3));
 
+    /* A saved state continues exactly in a bank of the same shape, and nowhere else. */
+    const size_t size = pelto_one_euro_filter_manager_save_state(clone, NULL, 0);
+    unsigned char* state = malloc(size);
+    CHECK(size > 0 && state != NULL &&
+          pelto_one_euro_filter_manager_save_state(clone, state, size - 1) == size &&
+          pelto_one_euro_filter_manager_save_state(clone, state, size) == size);
+    CHECK(pelto_one_euro_filter_manager_restore_state(exact, state, size) &&
+          !pelto_one_euro_filter_manager_restore_state(exact, state, size - 1) &&
+          !pelto_one_euro_filter_manager_restore_state(NULL, state, size));
+    const double next[3] = {4.0, 5.0, 6.0};
+    double fromClone[3];
+    double fromRestored[3];
+    CHECK(pelto_one_euro_filter_manager_filter_values(clone, 1.5, next, 3) &&
+          pelto_one_euro_filter_manager_filter_values(exact, 1.5, next, 3));
+    pelto_one_euro_filter_manager_get_filtered_values(clone, fromClone, 3);
+    pelto_one_euro_filter_manager_get_filtered_values(exact, fromRestored, 3);
+    CHECK(memcmp(fromClone, fromRestored, sizeof fromClone) == 0);
+    free(state);
+
     options.size = offsetof(pelto_filter_options, derivative_source);
     pelto_one_euro_filter_manager* older =
         pelto_one_euro_filter_manager_create_with_options(0, 0.0, 0.0, 0.0, 0.0, &options);

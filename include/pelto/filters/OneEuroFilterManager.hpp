@@ -13,7 +13,6 @@
 namespace pelto {
 
 namespace detail {
-struct OneEuroFilterManagerAccess;
 struct RowKernels;
 } // namespace detail
 
@@ -119,6 +118,17 @@ class PELTO_EXPORT OneEuroFilterManager {
         return filteredDerivative_ ? DerivativeSource::FILTERED : DerivativeSource::RAW;
     }
 
+    /// The bank's running state: everything its next results depend on, as an opaque, versioned
+    /// byte string that is the same on every platform. restoreState() puts it back into a bank
+    /// built with the same count, parameters and choices, which then continues exactly as this
+    /// one would. Empty for an empty bank. Throws std::bad_alloc.
+    [[nodiscard]] std::vector<std::byte> saveState() const;
+
+    /// Puts back a state that saveState() gave. Answers false and changes nothing when `state`
+    /// was not saved from a bank of this count, these parameters (bit for bit) and choices, or is
+    /// not a state at all.
+    bool restoreState(std::span<const std::byte> state) noexcept;
+
     /// The instruction set the banks' per-channel work runs with in this process:
     /// "baseline" (x86-64's SSE2, or the portable code elsewhere), "avx2" or
     /// "avx512", the widest the CPU supports, chosen once. Every choice gives the
@@ -130,8 +140,6 @@ class PELTO_EXPORT OneEuroFilterManager {
     friend void swap(OneEuroFilterManager& a, OneEuroFilterManager& b) noexcept { a.swap(b); }
 
   private:
-    friend struct detail::OneEuroFilterManagerAccess;
-
     // What every channel shares at a sample: the sampling frequency, its period
     // and the derivative alpha.
     struct Clock {
