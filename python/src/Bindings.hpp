@@ -2,7 +2,11 @@
 
 // The parts of the native module `pelto._pelto`, each defined in a source of its own.
 
+#include <pelto/tracker/GazeTracker.hpp>
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
+#include <pelto/types/GazeInfo.hpp>
+#include <pelto/types/UserStatusOption.hpp>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -63,4 +67,40 @@ template <Enumeration E> E caseOf(std::int64_t raw, const char* what) {
     throw pybind11::value_error(std::string(what) + " " + std::to_string(raw) + " is no case");
 }
 
+/// Loads a bound class's object as pybind11 does, and refuses one whose constructor never ran: an
+/// object made by `cls.__new__(cls)` alone (as unpickling does before __setstate__) holds no C++
+/// object, and any method on it would read memory that was never initialised.
+template <class T> class ConstructedCaster : public pybind11::detail::type_caster_base<T> {
+  public:
+    bool load(pybind11::handle src, bool convert) {
+        if (!pybind11::detail::type_caster_base<T>::load(src, convert)) {
+            return false;
+        }
+        const pybind11::detail::type_info* const type = pybind11::detail::get_type_info(typeid(T));
+        if (!src.is_none() &&
+            pybind11::isinstance(src, pybind11::handle(reinterpret_cast<PyObject*>(type->type))) &&
+            !reinterpret_cast<pybind11::detail::instance*>(src.ptr())
+                 ->get_value_and_holder(type)
+                 .holder_constructed()) {
+            const std::string name = type->type->tp_name;
+            throw pybind11::type_error("this " + name.substr(name.rfind('.') + 1) +
+                                       " was never constructed: create it by calling the class "
+                                       "(or unpickle it), not with __new__ alone");
+        }
+        return true;
+    }
+};
+
 } // namespace pelto::python
+
+/// Makes every binding of T refuse an object whose constructor never ran (ConstructedCaster).
+/// Used at namespace scope before T is bound or used in a binding.
+#define PELTO_PYTHON_CONSTRUCTED_ONLY(T)                                                           \
+    template <>                                                                                    \
+    class pybind11::detail::type_caster<T> : public pelto::python::ConstructedCaster<T> {}
+
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeTracker);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeInfo);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::UserStatusOption);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::Measurement);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningResult);

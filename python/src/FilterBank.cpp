@@ -58,6 +58,14 @@ class BusyGuard {
     Bank& bank_;
 };
 
+} // namespace
+} // namespace pelto::python
+
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::python::Bank);
+
+namespace pelto::python {
+namespace {
+
 const Bank& idle(const Bank& bank) {
     if (bank.busy) {
         throw std::runtime_error("this OneEuroFilterManager is smoothing a block on another "
