@@ -77,15 +77,17 @@ template <class T> class ConstructedCaster : public pybind11::detail::type_caste
             return false;
         }
         const pybind11::detail::type_info* const type = pybind11::detail::get_type_info(typeid(T));
-        if (!src.is_none() &&
-            pybind11::isinstance(src, pybind11::handle(reinterpret_cast<PyObject*>(type->type))) &&
-            !reinterpret_cast<pybind11::detail::instance*>(src.ptr())
-                 ->get_value_and_holder(type)
-                 .holder_constructed()) {
-            const std::string name = type->type->tp_name;
-            throw pybind11::type_error("this " + name.substr(name.rfind('.') + 1) +
-                                       " was never constructed: create it by calling the class "
-                                       "(or unpickle it), not with __new__ alone");
+        const pybind11::handle cls(reinterpret_cast<PyObject*>(type->type));
+        if (!src.is_none() && pybind11::isinstance(src, cls)) {
+            auto* const inst = reinterpret_cast<pybind11::detail::instance*>(src.ptr());
+            // An object that views another one's member owns nothing and is complete; one that
+            // should own its value but has no holder was never constructed.
+            if (inst->owned && !inst->get_value_and_holder(type).holder_constructed()) {
+                const std::string name = type->type->tp_name;
+                throw pybind11::type_error("this " + name.substr(name.rfind('.') + 1) +
+                                           " was never constructed: create it by calling the "
+                                           "class (or unpickle it), not with __new__ alone");
+            }
         }
         return true;
     }
