@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -156,7 +157,10 @@ OneEuroFilterManager::clockBetween(std::int64_t timestamp, std::int64_t last) no
 
 // Records a sample's timestamp and re-estimates the clock, as every channel's
 // filter would. Answers false, changing nothing, for a timestamp the bank refuses.
-inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivativeTau) noexcept {
+// With exact timestamps, `ahead` may hold the clock worked out beforehand for the
+// interval this timestamp is expected to close.
+inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivativeTau,
+                                               const ClockEntry* ahead) noexcept {
     if (exactTimestamps_) {
         if (!std::isfinite(timestamp)) {
             return false;
@@ -171,10 +175,14 @@ inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivati
                 return false;
             }
             const double interval = timestamp - last;
-            // A jittery clock rarely repeats an interval to the bit: no slot would hold it.
-            const detail::FilterTiming timing =
-                OneEuroFilter::timingWith(OneEuroFilter::frequencyFor(interval), derivativeTau);
-            clock_ = {timing.freq, timing.te, timing.derivativeAlpha};
+            if (ahead != nullptr && ahead->intervalBits == std::bit_cast<std::uint64_t>(interval)) {
+                clock_ = ahead->clock;
+            } else {
+                // A jittery clock rarely repeats an interval to the bit: no slot would hold it.
+                const detail::FilterTiming timing =
+                    OneEuroFilter::timingWith(OneEuroFilter::frequencyFor(interval), derivativeTau);
+                clock_ = {timing.freq, timing.te, timing.derivativeAlpha};
+            }
         }
         lastTime_ = std::bit_cast<std::int64_t>(timestamp);
         return true;
@@ -193,12 +201,12 @@ inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivati
 // One sample of channels_ values, after its length has been checked, through the
 // kernels in force. An accepted sample's results also go to `out` unless it is null.
 inline bool OneEuroFilterManager::smoothRow(double timestamp, const double* val, double* out,
-                                            const detail::RowKernels& kernels,
-                                            double derivativeTau) noexcept {
+                                            const detail::RowKernels& kernels, double derivativeTau,
+                                            const ClockEntry* ahead) noexcept {
     // Every filter of the bank sees the same timestamps, so the frequency estimate,
     // the period and the derivative alpha are the same for all channels: they are
     // kept once, as a single filter computes them.
-    if (!advanceClock(timestamp, derivativeTau)) {
+    if (!advanceClock(timestamp, derivativeTau, ahead)) {
         return false;
     }
     derivativeAlpha_ =
@@ -238,7 +246,7 @@ bool OneEuroFilterManager::filterValues(double timestamp, std::span<const double
         return false;
     }
     return smoothRow(timestamp, val.data(), nullptr, detail::rowKernels(),
-                     OneEuroFilter::timeConstant(dCutOff_));
+                     OneEuroFilter::timeConstant(dCutOff_), nullptr);
 }
 
 std::vector<double> OneEuroFilterManager::getFilteredValues() const {
@@ -273,10 +281,19 @@ std::size_t OneEuroFilterManager::filterSamples(std::span<const double> timestam
     const std::size_t rowBytes = channels * sizeof(double);
     const detail::RowKernels& kernels = detail::rowKernels();
     const double derivativeTau = OneEuroFilter::timeConstant(dCutOff_);
+    std::array<ClockEntry, CLOCKS_AHEAD> ahead;
     for (std::size_t row = 0; row < rows; ++row) {
+        const std::size_t slot = row % CLOCKS_AHEAD;
+        if (exactTimestamps_ && slot == 0) {
+            const double previous = lastTime_ != OneEuroFilter::NO_TIMESTAMP
+                                        ? std::bit_cast<double>(lastTime_)
+                                        : std::numeric_limits<double>::quiet_NaN();
+            clocksAhead(timestamps.subspan(row, std::min(CLOCKS_AHEAD, rows - row)), previous,
+                        derivativeTau, ahead);
+        }
         double* const out = smoothed.data() + row * channels;
-        const bool ok =
-            smoothRow(timestamps[row], values.data() + row * channels, out, kernels, derivativeTau);
+        const bool ok = smoothRow(timestamps[row], values.data() + row * channels, out, kernels,
+                                  derivativeTau, exactTimestamps_ ? &ahead[slot] : nullptr);
         if (!ok) [[unlikely]] {
             // Unchanged by a refused timestamp, or zeros after a reset.
             std::memcpy(out, lanes_.data(), rowBytes);
@@ -348,6 +365,28 @@ bool OneEuroFilterManager::restoreState(std::span<const std::byte> state) noexce
         std::fill(values + channels_, values + lanes, values[channels_ - 1]);
     }
     return true;
+}
+
+// The clocks of the intervals that `timestamps` close, each after the one before it (the first
+// after `previous`), two at a time: each lane does what timingWith does, and a jittery clock's
+// intervals are new to the bit, so pairs of independent divisions save half their wait.
+void OneEuroFilterManager::clocksAhead(std::span<const double> timestamps, double previous,
+                                       double derivativeTau,
+                                       std::array<ClockEntry, CLOCKS_AHEAD>& ahead) noexcept {
+    using detail::DoublePair;
+    for (std::size_t k = 0; k < timestamps.size(); k += 2) {
+        const double first = timestamps[k];
+        const double second = k + 1 < timestamps.size() ? timestamps[k + 1] : first;
+        const DoublePair interval =
+            DoublePair{first, second} - DoublePair{k == 0 ? previous : timestamps[k - 1], first};
+        const DoublePair freq = OneEuroFilter::MILLISECONDS_PER_SECOND / interval;
+        const DoublePair te = 1.0 / freq;
+        const DoublePair alpha = 1.0 / (derivativeTau / te + 1.0);
+        for (std::size_t lane = 0; lane < 2 && k + lane < timestamps.size(); ++lane) {
+            ahead[k + lane] = {std::bit_cast<std::uint64_t>(interval[lane]),
+                               {freq[lane], te[lane], alpha[lane]}};
+        }
+    }
 }
 
 std::string_view OneEuroFilterManager::instructionSet() noexcept {

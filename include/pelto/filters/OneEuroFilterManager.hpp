@@ -159,13 +159,20 @@ class PELTO_EXPORT OneEuroFilterManager {
     static constexpr std::size_t CLOCK_SLOTS = 64;
 
     // Private operations are never exported: they are no part of the interface.
+    // Rows whose clocks a block call with exact timestamps works out together.
+    static constexpr std::size_t CLOCKS_AHEAD = 16;
+
     PELTO_NO_EXPORT bool smoothRow(double timestamp, const double* val, double* out,
-                                   const detail::RowKernels& kernels,
-                                   double derivativeTau) noexcept;
+                                   const detail::RowKernels& kernels, double derivativeTau,
+                                   const ClockEntry* ahead) noexcept;
     PELTO_NO_EXPORT void reset() noexcept;
     PELTO_NO_EXPORT const Clock& clockBetween(std::int64_t timestamp, std::int64_t last) noexcept;
     PELTO_NO_EXPORT const Clock& clockAfter(double interval, std::uint64_t slot) noexcept;
-    PELTO_NO_EXPORT bool advanceClock(double timestamp, double derivativeTau) noexcept;
+    PELTO_NO_EXPORT bool advanceClock(double timestamp, double derivativeTau,
+                                      const ClockEntry* ahead) noexcept;
+    PELTO_NO_EXPORT static void clocksAhead(std::span<const double> timestamps, double previous,
+                                            double derivativeTau,
+                                            std::array<ClockEntry, CLOCKS_AHEAD>& ahead) noexcept;
 
     // The channels' state, structure of arrays: the filtered values, the last
     // inputs, the signal alphas and the filtered rates of change, each array
