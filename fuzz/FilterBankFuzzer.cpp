@@ -10,6 +10,7 @@
 #include "FuzzSupport.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -27,8 +28,9 @@ bool sameRows(std::span<const double> a, std::span<const double> b) {
     return std::ranges::equal(a, b, sameBits);
 }
 
-void check(const pelto::fuzz::Recording& r, pelto::fuzz::ByteReader& in, const double parameters[4],
-           TimestampPrecision precision, DerivativeSource derivative) {
+void check(const pelto::fuzz::Recording& r, pelto::fuzz::ByteReader& in,
+           const std::array<double, 4>& parameters, TimestampPrecision precision,
+           DerivativeSource derivative) {
     const auto count = static_cast<std::int64_t>(r.channels);
     OneEuroFilterManager bank(count, parameters[0], parameters[1], parameters[2], parameters[3],
                               precision, derivative);
@@ -111,9 +113,9 @@ void check(const pelto::fuzz::Recording& r, pelto::fuzz::ByteReader& in, const d
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     pelto::fuzz::ByteReader in({data, size});
     const std::uint8_t choice = in.byte();
-    const double parameters[4] = {5.0 * (1 + in.byte() % 64), 0.01 * (1 + in.byte()),
-                                  0.001 * static_cast<std::int8_t>(in.byte()),
-                                  0.05 * (1 + in.byte() % 40)};
+    const std::array<double, 4> parameters{5.0 * (1 + in.byte() % 64), 0.01 * (1 + in.byte()),
+                                           0.001 * static_cast<std::int8_t>(in.byte()),
+                                           0.05 * (1 + in.byte() % 40)};
     const pelto::fuzz::Recording recording = pelto::fuzz::decodeRecording(in, 9);
     const auto derivative = (choice & 1U) != 0 ? DerivativeSource::FILTERED : DerivativeSource::RAW;
     pelto::fuzz::ByteReader chunks({data, size});

@@ -440,7 +440,8 @@ class RandomStream
 
 TEST_P(RandomStream, BankEqualsIndependentFiltersBitForBit) {
     const InstructionSet set = std::get<0>(GetParam());
-    const auto [precision, derivative] = std::get<1>(GetParam());
+    const TimestampPrecision precision = std::get<1>(GetParam()).precision;
+    const DerivativeSource derivative = std::get<1>(GetParam()).derivative;
     const StreamCase& c = std::get<2>(GetParam());
     const InstructionSetInForce chosen(set);
     if (!chosen.ok()) {

@@ -77,8 +77,11 @@ template <class T> class ConstructedCaster : public pybind11::detail::type_caste
             return false;
         }
         const pybind11::detail::type_info* const type = pybind11::detail::get_type_info(typeid(T));
+        // pybind11's types and instances are CPython objects with a layout of its own.
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
         const pybind11::handle cls(reinterpret_cast<PyObject*>(type->type));
         if (!src.is_none() && pybind11::isinstance(src, cls)) {
+            // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
             auto* const inst = reinterpret_cast<pybind11::detail::instance*>(src.ptr());
             // An object that views another one's member owns nothing and is complete; one that
             // should own its value but has no holder was never constructed.

@@ -124,11 +124,11 @@ Bank makeBank(std::int64_t count, double freq, double minCutOff, double beta, do
 py::tuple saveState(const Bank& bank) {
     const OneEuroFilterManager& filters = idle(bank).filters;
     const std::vector<std::byte> state = filters.saveState();
-    return py::make_tuple(STATE_FORMAT, static_cast<std::int64_t>(filters.channelCount()),
-                          filters.frequency(), filters.minCutOff(), filters.beta(),
-                          filters.dCutOff(), rawValue(filters.timestampPrecision()),
-                          rawValue(filters.derivativeSource()),
-                          py::bytes(reinterpret_cast<const char*>(state.data()), state.size()));
+    return py::make_tuple(
+        STATE_FORMAT, static_cast<std::int64_t>(filters.channelCount()), filters.frequency(),
+        filters.minCutOff(), filters.beta(), filters.dCutOff(),
+        rawValue(filters.timestampPrecision()), rawValue(filters.derivativeSource()),
+        py::bytes(static_cast<const char*>(static_cast<const void*>(state.data())), state.size()));
 }
 
 // A state of format 1: the bank's shared words (last timestamp, started flag, derivative alpha,

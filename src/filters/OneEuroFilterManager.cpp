@@ -170,7 +170,7 @@ inline bool OneEuroFilterManager::advanceClock(double timestamp, double derivati
             return true;
         }
         if (lastTime_ != OneEuroFilter::NO_TIMESTAMP) {
-            const double last = std::bit_cast<double>(lastTime_);
+            const auto last = std::bit_cast<double>(lastTime_);
             if (!(timestamp > last)) {
                 return false;
             }
