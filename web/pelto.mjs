@@ -124,6 +124,7 @@ export const DEFAULTS = Object.freeze({
     timestampPrecision: TimestampPrecision.WHOLE_MILLISECONDS,
 });
 
+const ADOPT = Symbol('adopt');
 const banks = new FinalizationRegistry((pointer) => {
     wasm._pelto_one_euro_filter_manager_destroy(pointer);
 });
@@ -135,6 +136,10 @@ export class OneEuroFilterManager {
     #options;
 
     constructor(options = {}) {
+        if (options[ADOPT]) { // clone()
+            this.#adopt(options.pointer, options.options);
+            return;
+        }
         const o = { ...DEFAULTS, ...options };
         for (const key of ['count', 'freq', 'minCutOff', 'beta', 'dCutOff']) {
             if (typeof o[key] !== 'number') {
@@ -218,9 +223,8 @@ export class OneEuroFilterManager {
 
     /** An independent copy that continues exactly as this bank would. */
     clone() {
-        const copy = Object.create(OneEuroFilterManager.prototype);
-        copy.#adopt(wasm._pelto_one_euro_filter_manager_clone(this.#pointer), this.#options);
-        return copy;
+        return new OneEuroFilterManager({ [ADOPT]: true, options: this.#options,
+            pointer: wasm._pelto_one_euro_filter_manager_clone(this.#pointer) });
     }
 
     /** Frees the bank now rather than when it is collected; the bank is unusable afterwards. */

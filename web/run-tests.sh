@@ -18,14 +18,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
     exit 77
 fi
 
-# Debian's Emscripten: its JavaScript tools need Debian's Node.js modules, and its system
-# libraries are built once into a writable cache.
-export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
-export EM_CACHE=${EM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/pelto-emscripten}
-export EM_FROZEN_CACHE=
-mkdir -p "$EM_CACHE"
-
-(cd .. && cmake --preset wasm >/dev/null)
-cmake --build ../build/wasm
+# The preset points Debian's Emscripten at Debian's Node.js modules and a writable cache.
+(cd .. && cmake --preset wasm >/dev/null && cmake --build --preset wasm)
 node build.mjs ../build/wasm
 PELTO_WEB_REFERENCE=$helper node --test test/

@@ -10,8 +10,8 @@
 #include <cmath>
 #include <cstddef>
 #include <exception>
-#include <stdexcept>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <utility>
 

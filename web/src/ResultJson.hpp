@@ -1,8 +1,8 @@
 #pragma once
 
 // The JSON form of the tuning component's results, shared by the WebAssembly module and the native
-// helper that writes the JavaScript tests' reference outputs. Numbers are written with 17 significant
-// digits, which read back to the same double; a figure without data (NaN) is null.
+// helper that writes the JavaScript tests' reference outputs. Numbers are written with 17
+// significant digits, which read back to the same double; a figure without data (NaN) is null.
 
 #include <pelto/tuning/Tuning.hpp>
 
