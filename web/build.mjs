@@ -20,10 +20,16 @@ const common = {
     // Emscripten's Node.js branch is never taken in a browser.
     external: ['module', 'fs', 'path', 'crypto', 'url', 'worker_threads'],
 };
-const worker = await build({ ...common, entryPoints: [resolve(here, 'page/worker.mjs')] });
+// A page opened from disk may start classic workers from blob: URLs, not module workers: the
+// worker's bundle (which waits for the WebAssembly at its top level) runs in an async function.
+const worker = await build({
+    ...common, entryPoints: [resolve(here, 'page/worker.mjs')],
+    define: { 'import.meta.url': 'self.location.href' },
+});
+const workerSource = `(async () => {\n${worker.outputFiles[0].text}\n})();\n`;
 const app = await build({
     ...common, entryPoints: [resolve(here, 'page/app.mjs')],
-    define: { WORKER_SOURCE: JSON.stringify(worker.outputFiles[0].text) },
+    define: { WORKER_SOURCE: JSON.stringify(workerSource) },
 });
 const css = readFileSync(resolve(here, 'node_modules/uplot/dist/uPlot.min.css'), 'utf8');
 const html = readFileSync(resolve(here, 'page/tuning.html'), 'utf8')

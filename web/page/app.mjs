@@ -23,7 +23,7 @@ function setState(name) {
 
 function startWorker() {
     const url = URL.createObjectURL(new Blob([WORKER_SOURCE], { type: 'text/javascript' }));
-    worker = new Worker(url, { type: 'module' });
+    worker = new Worker(url);
     worker.onmessage = ({ data }) => handlers[data.type]?.(data);
     worker.onerror = (event) => fail(`the worker stopped: ${event.message}`);
 }
@@ -47,11 +47,15 @@ const handlers = {
     },
     tune(data) {
         busy = false;
+        const seconds = ((performance.now() - state.sweepStart) / 1000).toFixed(1);
         $('progress').value = 1;
         $('progress').hidden = true;
         state.result = tuningResultFromJson(data.json);
         const r = state.result;
         $('tuning-message').textContent = r.message;
+        message(`${state.name}: ${r.profile.samples} samples, ${state.recording.channels} channels, ` +
+            `period ${r.profile.samplePeriodMs} ms, ${r.profile.movements} movements; ` +
+            `${r.grid.length} settings swept in ${seconds} s.`);
         $('budget').value = String(r.lagBudgetMs);
         drawFront();
         const pick = r.recommendation ?? r.defaults;
@@ -82,6 +86,7 @@ function runTune() {
     busy = true;
     setState('sweeping');
     $('progress').hidden = false;
+    state.sweepStart = performance.now();
     const budget = Number($('budget').value);
     const options = $('budget').value.trim() === '' || !Number.isFinite(budget)
         ? {} : { maxLagMs: budget };

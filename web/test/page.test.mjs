@@ -22,8 +22,7 @@ async function browser() {
     return puppeteer.launch({
         executablePath: browserPath, headless: true,
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync',
-            '--allow-file-access-from-files'],
+            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
     });
 }
 
