@@ -18,7 +18,6 @@ if [[ ${#missing[@]} -gt 0 ]]; then
     exit 77
 fi
 
-# The preset points Debian's Emscripten at Debian's Node.js modules and a writable cache.
 (cd .. && cmake --preset wasm >/dev/null && cmake --build --preset wasm)
 node build.mjs ../build/wasm
 PELTO_WEB_REFERENCE=$helper node --test test/*.test.mjs

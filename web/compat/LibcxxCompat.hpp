@@ -5,6 +5,8 @@
 // of the WebAssembly build (preset `wasm`); each part only where the feature-test macro says the
 // standard library has none. Each does what the standard says, for the uses in this project.
 
+#if __cplusplus >= 202002L // configuration checks compile as older C++ too
+
 #include <version>
 
 #include <algorithm>
@@ -60,3 +62,5 @@ template <class Range, class Compare> void stable_sort(Range&& range, Compare co
 #endif
 
 } // namespace std
+
+#endif
