@@ -41,6 +41,7 @@ const handlers = {
     progress() { $('progress').hidden = false; $('progress').removeAttribute('value'); },
     load(data) {
         const p = data.profile;
+        state.movements = data.movements;
         message(`${state.name}: ${p.samples} samples, ${state.recording.channels} channels, ` +
             `period ${p.samplePeriodMs} ms, ${p.movements} movements. Sweeping…`);
         runTune();
@@ -185,6 +186,7 @@ function drawTraces(smoothed) {
             cursor: { sync: { key: sync.key }, drag: { x: true, y: false } },
             scales: { x: { time: false } },
             axes: [{ label: 's' }, {}],
+            hooks: { drawClear: [shadeMovements] },
             series: [{ label: 't (s)' },
                 { label: 'raw', stroke: '#9aa5b1', width: 1, spanGaps: false },
                 { label: 'smoothed', stroke: '#d9480f', width: 1.5 },
@@ -194,6 +196,19 @@ function drawTraces(smoothed) {
         state.plots.push(plot);
     }
     drawPath(smoothed);
+}
+
+// The detected movements, shaded behind the traces.
+function shadeMovements(u) {
+    const { timestamps } = state.recording;
+    u.ctx.save();
+    u.ctx.fillStyle = 'rgba(255, 212, 59, 0.35)';
+    for (const [first, last] of state.movements ?? []) {
+        const x0 = u.valToPos(timestamps[first] / 1000, 'x', true);
+        const x1 = u.valToPos(timestamps[last] / 1000, 'x', true);
+        u.ctx.fillRect(x0, u.bbox.top, Math.max(x1 - x0, 1), u.bbox.height);
+    }
+    u.ctx.restore();
 }
 
 // The 2-D path of the first two channels: uPlot draws functions of x, not paths, so the path is

@@ -2,6 +2,7 @@
 // freezes. Messages: {type: 'load', recording}, {type: 'tune', options}, {type: 'apply', minCutOff,
 // beta}; answers carry the same type, or {type: 'error', message}.
 import { measure, profile, smooth, tune } from '../pelto.mjs';
+import { movements } from './movements.mjs';
 
 let recording = null;
 
@@ -20,7 +21,8 @@ self.onmessage = ({ data }) => {
         if (data.type === 'load') {
             recording = data.recording;
             const { timestamps, values, channels } = recording;
-            self.postMessage({ type: 'load', profile: profile(timestamps, values, { channels }) });
+            const p = profile(timestamps, values, { channels });
+            self.postMessage({ type: 'load', profile: p, movements: movements(recording, p.fastSpeed) });
         } else if (data.type === 'tune') {
             self.postMessage({ type: 'progress', phase: 'sweeping' });
             const { timestamps, values, channels } = recording;

@@ -66,6 +66,8 @@ test('the page tunes a recording as the native tuner does', { skip, timeout: 120
         assert.equal(Number(await text(tab, 'figure-lag')), best.meanLagMs);
         assert.equal(await text(tab, 'tuning-message'), expected.message);
         assert.match(await text(tab, 'export'), new RegExp(`minCutOff: ${best.minCutOff}, beta: ${best.beta}`));
+        assert.equal(await tab.evaluate(() => window.peltoPage.state.movements.length),
+            expected.profile.movements);
         assert.deepEqual(errors, []);
         await tab.screenshot({ path: resolve(here, '../dist/pelto-tuning.png'), fullPage: true });
 
