@@ -11,21 +11,23 @@ const wasm = await createPeltoModule();
 // ---- Memory ------------------------------------------------------------------------------------
 
 // Runs `work` with each array copied into the module's memory (a pointer per array, in order),
-// then frees them; `results` names arrays to copy back out: [index, Type, length].
+// then frees them. A number instead of an array is a byte count: room for an output.
 function withHeap(arrays, work) {
-    const pointers = arrays.map((array) => {
-        const bytes = Math.max(array.byteLength ?? array.length * 8, 8);
-        const pointer = wasm._malloc(bytes);
-        if (pointer === 0) {
-            throw new RangeError(`out of memory for ${bytes} bytes`);
-        }
-        return pointer;
-    });
+    const pointers = [];
     try {
-        arrays.forEach((array, i) => {
-            const view = array instanceof Uint8Array ? wasm.HEAPU8 : wasm.HEAPF64;
-            view.set(array, view === wasm.HEAPU8 ? pointers[i] : pointers[i] / 8);
-        });
+        for (const array of arrays) {
+            const bytes = Math.max(typeof array === 'number' ? array : array.byteLength, 8);
+            const pointer = wasm._malloc(bytes);
+            if (pointer === 0) {
+                throw new RangeError(`out of memory for ${bytes} bytes`);
+            }
+            pointers.push(pointer);
+            if (array instanceof Uint8Array) {
+                wasm.HEAPU8.set(array, pointer);
+            } else if (typeof array !== 'number') {
+                wasm.HEAPF64.set(array, pointer / 8);
+            }
+        }
         return work(...pointers);
     } finally {
         pointers.forEach((pointer) => wasm._free(pointer));
@@ -210,7 +212,7 @@ export class OneEuroFilterManager {
         }
         const acceptedRows = withHeap(
             [float64('timestamps', timestamps), float64('values', values),
-                new Float64Array(cells), new Uint8Array(rows)],
+                cells * 8, rows],
             (t, v, s, a) => {
                 const n = wasm._pelto_one_euro_filter_manager_filter_samples(
                     this.#pointer, t, rows, v, this.#channels, s, a);
