@@ -69,7 +69,7 @@ const handlers = {
         showFigures(data.measurement);
         drawTraces(data.smoothed);
         drawFrontChoice();
-        $('export').textContent = snippets(data.minCutOff, data.beta, freqOf(), dCutOffOf());
+        $('export').textContent = snippets(state.recording.channels, data.minCutOff, data.beta, freqOf(), dCutOffOf());
         if (pending) {
             const next = pending;
             pending = null;

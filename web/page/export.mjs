@@ -1,20 +1,20 @@
 // The chosen setting as code to paste, and the tuning result as a file.
 
-export function snippets(minCutOff, beta, freq, dCutOff) {
+export function snippets(channels, minCutOff, beta, freq, dCutOff) {
     const m = String(minCutOff);
     const b = String(beta);
     return [
         '// C++',
-        `pelto::OneEuroFilterManager bank(2, ${freq}, ${m}, ${b}, ${dCutOff});`,
+        `pelto::OneEuroFilterManager bank(${channels}, ${freq}, ${m}, ${b}, ${dCutOff});`,
         '',
         '/* C */',
-        `pelto_one_euro_filter_manager* bank = pelto_one_euro_filter_manager_create(2, ${freq}, ${m}, ${b}, ${dCutOff});`,
+        `pelto_one_euro_filter_manager* bank = pelto_one_euro_filter_manager_create(${channels}, ${freq}, ${m}, ${b}, ${dCutOff});`,
         '',
         '# Python',
-        `bank = pelto.OneEuroFilterManager(2, ${freq}, ${m}, ${b}, ${dCutOff})`,
+        `bank = pelto.OneEuroFilterManager(${channels}, ${freq}, ${m}, ${b}, ${dCutOff})`,
         '',
         '// JavaScript',
-        `const bank = new OneEuroFilterManager({ count: 2, freq: ${freq}, minCutOff: ${m}, beta: ${b}, dCutOff: ${dCutOff} });`,
+        `const bank = new OneEuroFilterManager({ count: ${channels}, freq: ${freq}, minCutOff: ${m}, beta: ${b}, dCutOff: ${dCutOff} });`,
     ].join('\n');
 }
 
