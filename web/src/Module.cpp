@@ -1,0 +1,105 @@
+// The WebAssembly module's own entry points: the tuning component with its results as JSON text
+// (the filter bank is reached through the C interface, <pelto/pelto.h>). Options arrive as flat
+// arrays of doubles in the order of the *_OPTIONS lists of pelto.mjs; errors come back as
+// {"error": "..."}.
+
+#include "ResultJson.hpp"
+
+#include <pelto/tuning/Tuning.hpp>
+
+#include <cmath>
+#include <cstddef>
+#include <exception>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace {
+
+using namespace pelto;
+
+std::string answer; // the latest answer, read by JavaScript before the next call
+
+const char* reply(std::string text) {
+    answer = std::move(text);
+    return answer.c_str();
+}
+
+tuning::MeasuringOptions measuringOf(const double* o) {
+    return {.fastFactor = o[0], .stillFactor = o[1], .settleMs = o[2], .lagProgress = o[3]};
+}
+
+// A grid's step count: a whole number the conversion can take.
+std::size_t steps(double count) {
+    if (!(count >= 0.0 && count <= 1e9) || std::trunc(count) != count) {
+        throw std::invalid_argument("a step count must be a whole number from 0 to 1e9");
+    }
+    return static_cast<std::size_t>(count);
+}
+
+template <class Call> const char* guarded(const Call& call) {
+    try {
+        return reply(call());
+    } catch (const std::exception& error) {
+        web::JsonWriter out;
+        out.open('{');
+        out.key("error");
+        out.string(error.what());
+        out.close('}');
+        return reply(out.text());
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+// measuring: fastFactor, stillFactor, settleMs, lagProgress.
+const char* pelto_web_profile(const double* timestamps, std::size_t rows, const double* values,
+                              std::size_t channels, const double* measuring) {
+    return guarded([&] {
+        return web::toJson(tuning::profile({timestamps, rows}, {values, rows * channels}, channels,
+                                           measuringOf(measuring)));
+    });
+}
+
+// parameters: freq, minCutOff, beta, dCutOff; measuring as above.
+const char* pelto_web_measure(const double* timestamps, std::size_t rows, const double* values,
+                              std::size_t channels, const double* parameters,
+                              const double* measuring) {
+    return guarded([&] {
+        const tuning::FilterParameters p{.freq = parameters[0],
+                                         .minCutOff = parameters[1],
+                                         .beta = parameters[2],
+                                         .dCutOff = parameters[3]};
+        return web::toJson(tuning::measure({timestamps, rows}, {values, rows * channels}, channels,
+                                           p, measuringOf(measuring)));
+    });
+}
+
+// options: measuring (4), hasMaxLag, maxLagMs, freq, dCutOff, minCutOffSteps, minCutOffLow,
+// minCutOffHigh, betaSteps, boostLow, boostHigh.
+const char* pelto_web_tune(const double* timestamps, std::size_t rows, const double* values,
+                           std::size_t channels, const double* options) {
+    return guarded([&] {
+        const double* o = options + 4;
+        tuning::TuningOptions t{.measuring = measuringOf(options),
+                                .minCutOffSteps = steps(o[4]),
+                                .minCutOffLow = o[5],
+                                .minCutOffHigh = o[6],
+                                .betaSteps = steps(o[7]),
+                                .boostLow = o[8],
+                                .boostHigh = o[9],
+                                .freq = o[2],
+                                .dCutOff = o[3],
+                                .threads = 1};
+        if (o[0] != 0.0) {
+            t.maxLagMs = o[1];
+        }
+        return web::toJson(
+            tuning::tune({timestamps, rows}, {values, rows * channels}, channels, t));
+    });
+}
+
+} // extern "C"
