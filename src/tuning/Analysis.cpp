@@ -15,7 +15,8 @@ using tuning::NOT_MEASURED;
 // Half the span of the speed window: long enough to average a high-rate tracker's sample noise
 // away, short against the briefest saccade (about 20 ms).
 constexpr double HALF_WINDOW_MS = 4.0;
-// A movement lasts at least this long (sample period included): shorter bursts are noise.
+// A movement lasts at least this long (sample period included) and two samples: shorter bursts
+// are noise.
 constexpr double MIN_DURATION_MS = 10.0;
 // Movements closer than this are one (post-saccadic oscillation, a dropped sample).
 constexpr double MERGE_MS = 20.0;
@@ -228,8 +229,9 @@ void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
             runs.push_back(run);
         }
     }
+    // Any displacement shows in at least two windowed speeds, so a lone fast sample is noise.
     std::erase_if(runs, [&](const Run& run) {
-        return run.broken ||
+        return run.broken || run.last == run.first ||
                timestamps_[run.last] - timestamps_[run.first] + period < MIN_DURATION_MS;
     });
     profile_.movements = runs.size();

@@ -31,8 +31,8 @@
 ///   mean + `stillFactor` × deviation of the same speeds (at most the fast speed).
 /// - A movement is a run of samples faster than the fast speed, widened while the speed stays
 ///   above the still speed, merged with the next when they are at most 20 ms (or 1.5 sample
-///   periods) apart, and dropped when it lasts less than 10 ms including a sample period or
-///   borders a gap or an end of the recording. Its start and end points are the means of the
+///   periods) apart, and dropped when it has a single sample, lasts less than 10 ms including a
+///   sample period, or borders a gap or an end of the recording. Its start and end points are the means of the
 ///   still samples within 50 ms before and after it (the movement's own first or last sample when
 ///   there is none).
 /// - A step is still when both its samples are still (speed measured, at most the still speed,
