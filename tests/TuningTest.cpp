@@ -97,12 +97,12 @@ TEST(TuningTest, RecommendationBeatsTheDefaultsAlikeInEveryUnit) {
         EXPECT_LE(best.meanLagMs, result.maxLagMs);
         EXPECT_GT(defaults.meanLagMs, result.maxLagMs);
         EXPECT_LT(best.jitterRatio, 0.5);
-        // Given the defaults' own lag as the budget, it smooths more than they do.
+        // Given the defaults' own lag as the budget, it smooths at least as much as they do.
         TuningOptions asLaggy;
         asLaggy.maxLagMs = defaults.meanLagMs;
         const TuningResult matched = tune(recording.timestamps, recording.values, 2, asLaggy);
         ASSERT_TRUE(matched.recommendation);
-        EXPECT_LT(matched.recommendation->smoothedJitter, defaults.smoothedJitter);
+        EXPECT_LE(matched.recommendation->smoothedJitter, defaults.smoothedJitter);
         EXPECT_LE(matched.recommendation->meanLagMs, defaults.meanLagMs);
         // The same physical setting: minCutOff in Hz, beta times the movement speed in Hz.
         EXPECT_LE(stepsApart(result.minCutOffs, best.parameters.minCutOff,

@@ -288,12 +288,13 @@ SyntheticRecording synthesise(std::span<const double> timestamps, std::span<cons
     return synthetic;
 }
 
-// `steps` values from `value` / `factor` to `value` × `factor`, clipped to [low, high].
+// `steps` values from `value` / `factor` to `value` × `factor`, clipped to [low, high]; none
+// when that leaves nothing.
 std::vector<double> around(double value, double factor, double low, double high,
                            std::size_t steps) {
     const double from = std::max(low, value / factor);
     const double to = std::min(high, value * factor);
-    return logarithmicGrid(from, to, steps);
+    return from <= to ? logarithmicGrid(from, to, steps) : std::vector<double>{};
 }
 
 } // namespace
@@ -415,17 +416,21 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
 
     std::vector<Measurement> all;
     std::optional<std::size_t> best;
+    std::optional<std::size_t> beyond; // the front's next set past the pick: more lag
     auto choose = [&] {
         all = result.grid;
         all.insert(all.end(), report.refined.begin(), report.refined.end());
         const std::vector<std::size_t> front = paretoFront(all);
         best.reset();
+        beyond.reset();
         result.front.clear();
         for (const std::size_t i : front) {
             // The front runs from less lag and more jitter to more lag and less jitter: the last
             // within the budget has the least jitter.
             if (all[i].meanLagMs <= result.maxLagMs) {
                 best = i;
+            } else if (!beyond) {
+                beyond = i;
             }
             result.front.push_back(all[i]);
         }
@@ -435,15 +440,26 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
         }
     };
     choose();
-    // Finer grids around the pick: each spans one step of the previous on either side.
+    // Finer grids, each spanning one step of the previous on either side.
     constexpr std::size_t FINE_STEPS = 5;
     double cutOffFactor = result.minCutOffs.size() > 1 ? result.minCutOffs[1] / result.minCutOffs[0]
                                                         : 1.0;
     double betaFactor = result.betas.size() > 1 ? result.betas[1] / result.betas[0] : 1.0;
+    // Around the pick and the front's next set past the budget (the budget's crossing lies
+    // between them), and first also around the class defaults, so that a set beating them at
+    // their own lag is found.
     for (int round = 0; round < 2 && best; ++round) {
-        const FilterParameters& pick = all[*best].parameters;
-        sweep(around(pick.minCutOff, cutOffFactor, cutOffLow, cutOffHigh, FINE_STEPS),
-              around(pick.beta, betaFactor, betaLow, betaHigh, FINE_STEPS), report.refined);
+        std::vector<FilterParameters> centres{all[*best].parameters};
+        if (beyond) {
+            centres.push_back(all[*beyond].parameters);
+        }
+        if (round == 0) {
+            centres.push_back(classDefaults);
+        }
+        for (const FilterParameters& centre : centres) {
+            sweep(around(centre.minCutOff, cutOffFactor, cutOffLow, cutOffHigh, FINE_STEPS),
+                  around(centre.beta, betaFactor, betaLow, betaHigh, FINE_STEPS), report.refined);
+        }
         cutOffFactor = std::sqrt(cutOffFactor);
         betaFactor = std::sqrt(betaFactor);
         choose();
