@@ -109,8 +109,7 @@ TEST(TuningTest, RecommendationBeatsTheDefaultsAlikeInEveryUnit) {
                              pixels.recommendation->parameters.minCutOff),
                   1.0);
         EXPECT_LE(stepsApart(result.betas, best.parameters.beta * result.profile.movementSpeed,
-                             pixels.recommendation->parameters.beta *
-                                 pixels.profile.movementSpeed),
+                             pixels.recommendation->parameters.beta * pixels.profile.movementSpeed),
                   1.0);
         // minCutOff up to a quarter of the sampling rate.
         EXPECT_EQ(result.minCutOffs.front(), 0.01);
@@ -147,8 +146,8 @@ TEST(TuningTest, FrontHoldsExactlyTheUndominatedSetsAndTheRecommendationIsTheBes
             return f.parameters.minCutOff == m.parameters.minCutOff &&
                    f.parameters.beta == m.parameters.beta;
         });
-        const bool dominated = std::ranges::any_of(
-            all, [&](const Measurement& other) { return dominates(other, m); });
+        const bool dominated =
+            std::ranges::any_of(all, [&](const Measurement& other) { return dominates(other, m); });
         const bool duplicate = std::ranges::any_of(result.front, [&m](const Measurement& f) {
             return f.smoothedJitter == m.smoothedJitter && f.meanLagMs == m.meanLagMs;
         });

@@ -247,8 +247,8 @@ TuningFiles runTuning(const DemoOptions& options, const Trace& trace) {
                        std::to_string(pelto::tuning::MIN_MOVEMENTS) + " of its own)"
                  : "the recording's own movements");
     printRow("sweep", std::to_string(result.grid.size() + report.refined.size()) +
-                          " parameter sets, freq " +
-                          formatNumber(sweep.freq) + ", dCutOff " + formatNumber(sweep.dCutOff));
+                          " parameter sets, freq " + formatNumber(sweep.freq) + ", dCutOff " +
+                          formatNumber(sweep.dCutOff));
     printRow("grid", "minCutOff " + significant(result.minCutOffs.front(), 3) + " to " +
                          significant(result.minCutOffs.back(), 3) + " Hz, beta " +
                          significant(result.betas.front(), 3) + " to " +
@@ -305,12 +305,13 @@ TuningFiles runTuning(const DemoOptions& options, const Trace& trace) {
     const std::string source =
         options.input ? options.input->filename().string()
                       : "the synthetic trace (seed " + std::to_string(options.seed) + ")";
-    files.plot = renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
-                                    "jitter against lag of " + std::to_string(result.grid.size()) +
-                                        " parameter sets; freq " + formatNumber(sweep.freq) +
-                                        ", dCutOff " + formatNumber(sweep.dCutOff),
-                                    "recommended: the least jitter within a mean lag of " +
-                                        fixed(result.maxLagMs, 1) + " ms"});
+    files.plot =
+        renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
+                                 "jitter against lag of " + std::to_string(result.grid.size()) +
+                                     " parameter sets; freq " + formatNumber(sweep.freq) +
+                                     ", dCutOff " + formatNumber(sweep.dCutOff),
+                                 "recommended: the least jitter within a mean lag of " +
+                                     fixed(result.maxLagMs, 1) + " ms"});
     return files;
 }
 

@@ -199,16 +199,23 @@ void bindTuningResult(py::module_& module) {
         "`ok` is False, `message` says why (\"cannot tune: ...\") and `recommendation` is None. "
         "Arrays are new float64 arrays on each access. Read-only.")
         .def_property_readonly(
-            "status", [](const TuningReport& report) {
- const TuningResult& r = report.result; return statusOf(r.status); },
+            "status",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return statusOf(r.status);
+            },
             "A TuningStatus: OK, or why the recording cannot be tuned.")
         .def_property_readonly(
-            "ok", [](const TuningReport& report) { return report.result.recommendation.has_value(); },
+            "ok",
+            [](const TuningReport& report) { return report.result.recommendation.has_value(); },
             "True when there is a recommendation: status OK, or NO_SETTING_WITHIN_BUDGET with the "
             "least lag (over_budget).")
         .def_property_readonly(
-            "message", [](const TuningReport& report) {
- const TuningResult& r = report.result; return text(tuning::statusText(r.status)); },
+            "message",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return text(tuning::statusText(r.status));
+            },
             R"(One sentence saying what `status` means: "tuned: ..." or "cannot tune: ...".)")
         .def_property_readonly(
             "recommendation",
@@ -249,10 +256,9 @@ void bindTuningResult(py::module_& module) {
             [](const TuningReport& report) {
                 py::list movements;
                 for (const tuning::DetectedMovement& m : report.movements) {
-                    movements.append(py::dict(py::arg("start_ms") = m.startMs,
-                                              py::arg("end_ms") = m.endMs,
-                                              py::arg("amplitude") = m.amplitude,
-                                              py::arg("peak_speed") = m.peakSpeed));
+                    movements.append(py::dict(
+                        py::arg("start_ms") = m.startMs, py::arg("end_ms") = m.endMs,
+                        py::arg("amplitude") = m.amplitude, py::arg("peak_speed") = m.peakSpeed));
                 }
                 return movements;
             },
@@ -267,19 +273,25 @@ void bindTuningResult(py::module_& module) {
             "basis, clock precision, profile with movements, front, recommendation as "
             "{freq, minCutOff, beta, dCutOff} and its figures, defaults; NaN figures as None.")
         .def_property_readonly(
-            "min_cut_off_grid", [](const TuningReport& report) {
- const TuningResult& r = report.result; return copyOf(r.minCutOffs); },
+            "min_cut_off_grid",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return copyOf(r.minCutOffs);
+            },
             "The (M,) min_cut_off values swept, ascending, evenly spaced in logarithm; empty "
             "when the grid was not swept (every status but OK and NO_SETTING_WITHIN_BUDGET).")
         .def_property_readonly(
-            "beta_grid", [](const TuningReport& report) {
- const TuningResult& r = report.result; return copyOf(r.betas); },
+            "beta_grid",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return copyOf(r.betas);
+            },
             "The (B,) beta values swept, ascending: the boost range divided by the speed of the "
             "recording's movements, so they follow its units; empty when not swept.")
         .def_property_readonly(
             "grid_smoothed_jitter",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return gridOf(r, [](const Measurement& m) { return m.smoothedJitter; });
             },
             "(M, B): the smoothed jitter of min_cut_off_grid[i] with beta_grid[j] at [i, j]; "
@@ -287,14 +299,14 @@ void bindTuningResult(py::module_& module) {
         .def_property_readonly(
             "grid_mean_lag_ms",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return gridOf(r, [](const Measurement& m) { return m.meanLagMs; });
             },
             "(M, B): the mean lag, laid out as grid_smoothed_jitter.")
         .def_property_readonly(
             "front_min_cut_off",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.parameters.minCutOff; });
             },
             "The Pareto front of (smoothed jitter, mean lag) over the grid, the parameter sets "
@@ -303,26 +315,28 @@ void bindTuningResult(py::module_& module) {
         .def_property_readonly(
             "front_beta",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.parameters.beta; });
             },
             "The front's beta, as front_min_cut_off.")
         .def_property_readonly(
             "front_smoothed_jitter",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.smoothedJitter; });
             },
             "The front's smoothed jitter, as front_min_cut_off.")
         .def_property_readonly(
             "front_mean_lag_ms",
             [](const TuningReport& report) {
- const TuningResult& r = report.result;
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.meanLagMs; });
             },
             "The front's mean lag, as front_min_cut_off.")
         .def("__repr__", [](const TuningReport& report) {
- const TuningResult& r = report.result; return reprOf(r); });
+            const TuningResult& r = report.result;
+            return reprOf(r);
+        });
 }
 
 void bindTune(py::module_& module) {
@@ -378,7 +392,8 @@ void bindTune(py::module_& module) {
              "exception.") +
          MEASURING_ARGUMENTS +
          " The coarse grid: `min_cut_off_steps` values of min_cut_off from `min_cut_off_low` to "
-         "`min_cut_off_high` Hz or a quarter of the sampling rate, whichever is lower, and `beta_steps` values of beta that raise the cutoff by "
+         "`min_cut_off_high` Hz or a quarter of the sampling rate, whichever is lower, and "
+         "`beta_steps` values of beta that raise the cutoff by "
          "`boost_low` to `boost_high` Hz at the recording's movement speed, both evenly spaced "
          "in logarithm. The pairs run on `threads` threads (0: one per core); the result does "
          "not depend on it. Raises ValueError or TypeError for inputs of the wrong shape or type "

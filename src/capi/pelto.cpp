@@ -967,10 +967,10 @@ bool pelto_tune_json(const double* timestamps, size_t rows, const double* values
         return false;
     }
     try {
-        const std::string json = pelto::tuning::toJson(pelto::tuning::tuneReport(
-            std::span<const double>(timestamps, rows),
-            std::span<const double>(values, rows * channels), channels,
-            pelto::capi::optionsOrDefaults(options)));
+        const std::string json = pelto::tuning::toJson(
+            pelto::tuning::tuneReport(std::span<const double>(timestamps, rows),
+                                      std::span<const double>(values, rows * channels), channels,
+                                      pelto::capi::optionsOrDefaults(options)));
         if (json.size() < capacity) {
             std::copy_n(json.c_str(), json.size() + 1, buffer);
         }

@@ -122,8 +122,7 @@ RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
 
 void RecordingAnalysis::checkShape(const tuning::MeasuringOptions& options) {
     const std::size_t rows = timestamps_.size();
-    if (channels_ == 0 || rows > values_.size() / channels_ ||
-        values_.size() != rows * channels_) {
+    if (channels_ == 0 || rows > values_.size() / channels_ || values_.size() != rows * channels_) {
         throw std::invalid_argument("pelto::tuning: " + std::to_string(rows) + " timestamps and " +
                                     std::to_string(channels_) + " channels need as many rows of " +
                                     "values, at least one channel; got " +
@@ -155,8 +154,8 @@ void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
 
     // Speed at each sample over the window i - h .. i + h, when every sample of it is usable and
     // the timestamps increase across it.
-    const auto half = static_cast<std::size_t>(
-        std::max(1.0, std::round(std::min(HALF_WINDOW_MS / period, 1e6))));
+    const auto half =
+        static_cast<std::size_t>(std::max(1.0, std::round(std::min(HALF_WINDOW_MS / period, 1e6))));
     std::vector<std::size_t> unusableBefore(rows + 1, 0);
     for (std::size_t i = 0; i < rows; ++i) {
         unusableBefore[i + 1] = unusableBefore[i] + (usable_[i] == 0 ? 1 : 0);
@@ -273,9 +272,9 @@ void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
         tuning::DetectedMovement found;
         found.startMs = timestamps_[run.first];
         found.endMs = timestamps_[run.last];
-        found.peakSpeed = *std::max_element(speed.begin() + static_cast<std::ptrdiff_t>(run.first),
-                                            speed.begin() + static_cast<std::ptrdiff_t>(run.last) +
-                                                1);
+        found.peakSpeed =
+            *std::max_element(speed.begin() + static_cast<std::ptrdiff_t>(run.first),
+                              speed.begin() + static_cast<std::ptrdiff_t>(run.last) + 1);
         peaks.push_back(found.peakSpeed);
         const bool settledBefore = settledMean(before, run.first, found.startMs);
         if (settledBefore) {
@@ -330,8 +329,7 @@ void RecordingAnalysis::addMovement(std::size_t first, std::size_t last, std::si
     // The raw signal's time at the progress, searched as the smoothed one's is.
     double previous = progress(m, row(values_, first));
     double reached = previous >= lagProgress_ ? timestamps_[first] : NOT_MEASURED;
-    for (std::size_t k = first + 1; std::isnan(reached) && k <= windowEnd && usable_[k] != 0;
-         ++k) {
+    for (std::size_t k = first + 1; std::isnan(reached) && k <= windowEnd && usable_[k] != 0; ++k) {
         const double current = progress(m, row(values_, k));
         if (current >= lagProgress_) {
             const double share = (lagProgress_ - previous) / (current - previous);

@@ -43,9 +43,10 @@ void checkOptions(const TuningOptions& options) {
         !range(options.minCutOffLow, options.minCutOffHigh) ||
         !range(options.boostLow, options.boostHigh) || !std::isfinite(options.boostHigh) ||
         (options.maxLagMs && std::isnan(*options.maxLagMs))) {
-        throw std::invalid_argument("pelto::tuning::tune: each grid needs a step and a range "
-                                    "0 < low <= high (finite but for minCutOffHigh); maxLagMs must not be "
-                                    "NaN");
+        throw std::invalid_argument(
+            "pelto::tuning::tune: each grid needs a step and a range "
+            "0 < low <= high (finite but for minCutOffHigh); maxLagMs must not be "
+            "NaN");
     }
 }
 
@@ -203,8 +204,8 @@ SyntheticRecording synthesise(std::span<const double> timestamps, std::span<cons
         std::ranges::nth_element(peaks, peaks.begin() + middle);
         amplitude = amplitudes[static_cast<std::size_t>(middle)];
         // A minimum-jerk movement peaks at 1.875 × its mean speed.
-        durationMs = std::clamp(1875.0 * amplitude / peaks[static_cast<std::size_t>(middle)],
-                                10.0, 100.0);
+        durationMs =
+            std::clamp(1875.0 * amplitude / peaks[static_cast<std::size_t>(middle)], 10.0, 100.0);
     } else {
         double squares = 0.0;
         std::vector<double> column;
@@ -442,8 +443,8 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
     choose();
     // Finer grids, each spanning one step of the previous on either side.
     constexpr std::size_t FINE_STEPS = 5;
-    double cutOffFactor = result.minCutOffs.size() > 1 ? result.minCutOffs[1] / result.minCutOffs[0]
-                                                        : 1.0;
+    double cutOffFactor =
+        result.minCutOffs.size() > 1 ? result.minCutOffs[1] / result.minCutOffs[0] : 1.0;
     double betaFactor = result.betas.size() > 1 ? result.betas[1] / result.betas[0] : 1.0;
     // Around the pick and the front's next set past the budget (the budget's crossing lies
     // between them), and first also around the class defaults, so that a set beating them at

@@ -38,7 +38,8 @@ class Writer {
             return;
         }
         std::array<char, 32> buffer{};
-        const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+        const auto [end, error] =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
         out_.append(buffer.data(), error == std::errc{} ? end : buffer.data());
     }
     void count(std::uint64_t value) {

@@ -32,9 +32,9 @@
 /// - A movement is a run of samples faster than the fast speed, widened while the speed stays
 ///   above the still speed, merged with the next when they are at most 20 ms (or 1.5 sample
 ///   periods) apart, and dropped when it has a single sample, lasts less than 10 ms including a
-///   sample period, or borders a gap or an end of the recording. Its start and end points are the means of the
-///   still samples within 50 ms before and after it (the movement's own first or last sample when
-///   there is none).
+///   sample period, or borders a gap or an end of the recording. Its start and end points are the
+///   means of the still samples within 50 ms before and after it (the movement's own first or last
+///   sample when there is none).
 /// - A step is still when both its samples are still (speed measured, at most the still speed,
 ///   outside every movement) and its first sample comes at least `settleMs` after the end of the
 ///   latest movement (the smoothed signal is still catching up there, which the lag measures).
@@ -116,8 +116,8 @@ enum class TuningStatus : std::int64_t {
 
 /// A movement the classification found. Speeds are in channel units per second.
 struct DetectedMovement {
-    double startMs = NOT_MEASURED; ///< timestamp of its first sample
-    double endMs = NOT_MEASURED;   ///< timestamp of its last sample
+    double startMs = NOT_MEASURED;   ///< timestamp of its first sample
+    double endMs = NOT_MEASURED;     ///< timestamp of its last sample
     double amplitude = NOT_MEASURED; ///< distance from its start point to its end point
     double peakSpeed = NOT_MEASURED;
 };
@@ -143,12 +143,12 @@ inline constexpr std::size_t MIN_MOVEMENTS = 5;
 /// The parameter grid and the lag budget of tune().
 ///
 /// The coarse grid: minCutOff runs over `minCutOffSteps` values spaced evenly in logarithm from
-/// `minCutOffLow` to the range's high end (Hz: the same in every unit). beta multiplies a speed, in channel units per
-/// second, to give Hz, so its grid follows the recording's units: `betaSteps` values spaced
-/// evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the profile's
-/// movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that speed.
-/// A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on which
-/// the bank gives the scaled results: the same physical settings, whatever the units.
+/// `minCutOffLow` to the range's high end (Hz: the same in every unit). beta multiplies a speed, in
+/// channel units per second, to give Hz, so its grid follows the recording's units: `betaSteps`
+/// values spaced evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the
+/// profile's movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that
+/// speed. A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on
+/// which the bank gives the scaled results: the same physical settings, whatever the units.
 struct TuningOptions {
     MeasuringOptions measuring;
     /// Lag budget: the recommendation is the parameter set with the least smoothed jitter whose
