@@ -326,17 +326,7 @@ void RecordingAnalysis::addMovement(std::size_t first, std::size_t last, std::si
     for (std::size_t c = 0; c < channels_; ++c) {
         directions_.push_back((to[c] - from[c]) / movement.length);
     }
-    // The raw signal's time at the progress, searched as the smoothed one's is.
-    double previous = progress(m, row(values_, first));
-    double reached = previous >= lagProgress_ ? timestamps_[first] : NOT_MEASURED;
-    for (std::size_t k = first + 1; std::isnan(reached) && k <= windowEnd && usable_[k] != 0; ++k) {
-        const double current = progress(m, row(values_, k));
-        if (current >= lagProgress_) {
-            const double share = (lagProgress_ - previous) / (current - previous);
-            reached = timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]);
-        }
-        previous = current;
-    }
+    const double reached = crossing(m, values_, {}).time;
     if (std::isnan(reached)) {
         movements_.pop_back();
         origins_.resize(origins_.size() - channels_);
@@ -344,6 +334,28 @@ void RecordingAnalysis::addMovement(std::size_t first, std::size_t last, std::si
         return;
     }
     movements_[m].rawTime = reached;
+}
+
+RecordingAnalysis::Crossing
+RecordingAnalysis::crossing(std::size_t movement, std::span<const double> signal,
+                            std::span<const std::uint8_t> accepted) const {
+    const Movement& m = movements_[movement];
+    double previous = progress(movement, row(signal, m.first));
+    if (previous >= lagProgress_) {
+        return {timestamps_[m.first], false};
+    }
+    for (std::size_t k = m.first + 1; k <= m.windowEnd; ++k) {
+        if (usable_[k] == 0 || (!accepted.empty() && accepted[k] == 0)) {
+            return {NOT_MEASURED, false};
+        }
+        const double current = progress(movement, row(signal, k));
+        if (current >= lagProgress_) {
+            const double share = (lagProgress_ - previous) / (current - previous);
+            return {timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]), false};
+        }
+        previous = current;
+    }
+    return {NOT_MEASURED, true};
 }
 
 double RecordingAnalysis::progress(std::size_t movement, std::span<const double> point) const {
@@ -432,25 +444,12 @@ void RecordingAnalysis::measureLags(std::span<const double> smoothed,
         if (accepted[movement.first] == 0) {
             continue;
         }
-        double previous = progress(m, row(smoothed, movement.first));
-        std::size_t k = movement.first;
-        double reached = previous >= lagProgress_ ? timestamps_[k] : NOT_MEASURED;
-        while (std::isnan(reached) && k < movement.windowEnd && usable_[k + 1] != 0 &&
-               accepted[k + 1] != 0) {
-            ++k;
-            const double current = progress(m, row(smoothed, k));
-            if (current >= lagProgress_) {
-                const double share = (lagProgress_ - previous) / (current - previous);
-                reached = timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]);
-            }
-            previous = current;
-        }
-        if (std::isnan(reached)) {
-            if (k < movement.windowEnd) {
-                continue; // interrupted by a refused or unusable sample
-            }
-            reached = timestamps_[k];
+        auto [reached, censored] = crossing(m, smoothed, accepted);
+        if (censored) {
+            reached = timestamps_[movement.windowEnd];
             ++result.lagsCensored;
+        } else if (std::isnan(reached)) {
+            continue; // interrupted by a refused or unusable sample
         }
         // A causal filter cannot lead the raw signal: an earlier crossing is noise.
         lags.push_back(std::max(0.0, reached - movement.rawTime));

@@ -70,6 +70,15 @@ class RecordingAnalysis {
         return signal.subspan(i * channels_, channels_);
     }
     [[nodiscard]] double progress(std::size_t movement, std::span<const double> point) const;
+    struct Crossing {
+        double time;   ///< NaN when not reached
+        bool censored; ///< not reached by the window's end (rather than interrupted)
+    };
+    /// When `signal` first reaches the lag's progress along a movement, interpolated, searched
+    /// from its first sample to its window's end; interrupted by an unusable sample, or one
+    /// `accepted` (unless empty) marks refused.
+    [[nodiscard]] Crossing crossing(std::size_t movement, std::span<const double> signal,
+                                    std::span<const std::uint8_t> accepted) const;
     void checkShape(const tuning::MeasuringOptions& options);
     void classify(const tuning::MeasuringOptions& options);
     void addMovement(std::size_t first, std::size_t last, std::size_t windowEnd,
