@@ -236,8 +236,9 @@ SyntheticRecording synthesise(std::span<const double> timestamps, std::span<cons
     const double first = synthetic.timestamps.front() + FIXATION_MS;
     const double last = synthetic.timestamps.back();
     auto start = [&](std::size_t k) { return first + static_cast<double>(k) * cycle; };
+    // At most one movement per two samples, whatever the timestamps claim.
     std::size_t movements = 0;
-    while (start(movements) + durationMs + FIXATION_MS / 2.0 <= last) {
+    while (movements < count / 2 && start(movements) + durationMs + FIXATION_MS / 2.0 <= last) {
         ++movements;
     }
     std::vector<double> fixations((movements + 1) * channels, 0.0);
