@@ -12,6 +12,7 @@
 #include <iterator>
 #include <limits>
 #include <random>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -339,6 +340,24 @@ TEST(TuningTest, StillRecordingsAreTunedOnSynthesisedMovements) {
     EXPECT_EQ(one.result.recommendation->parameters.beta,
               three.result.recommendation->parameters.beta);
     EXPECT_EQ(one.clockPrecisionMs, 1.0); // timestamps every 16 ms
+}
+
+// Movements synthesised on the first seconds of a recording, too few saccades for a lag of their
+// own, each have a lag, and the class defaults lag them roughly as much as the whole recording's
+// saccades (the synthesised ones are smooth, these are linear ramps).
+TEST(TuningTest, SynthesisedMovementsLagAsTheRecordingsOwn) {
+    const Recording whole = gaze(1.0);
+    const auto rows = static_cast<std::size_t>(std::ranges::lower_bound(whole.timestamps, 2000.0) -
+                                               whole.timestamps.begin());
+    const std::span<const double> timestamps(whole.timestamps.data(), rows);
+    const std::span<const double> values(whole.values.data(), 2 * rows);
+    const TuningReport start = tuneReport(timestamps, values, 2);
+    ASSERT_EQ(start.lagBasis, LagBasis::SYNTHESISED);
+    const Measurement& synthesised = start.result.defaults;
+    EXPECT_EQ(synthesised.lagsMeasured, synthesised.movements);
+    EXPECT_GE(synthesised.lagsMeasured, MIN_MOVEMENTS - 1);
+    const double recorded = measure(whole.timestamps, whole.values, 2).meanLagMs;
+    EXPECT_NEAR(synthesised.meanLagMs, recorded, 0.6 * recorded);
 }
 
 TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {

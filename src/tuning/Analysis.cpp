@@ -117,7 +117,7 @@ RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
         addMovement(movements[m].first, movements[m].last, windowEnd, movements[m].from,
                     movements[m].to);
     }
-    profile_.movements = movements_.size();
+    profile_.movements = movements.size();
 }
 
 void RecordingAnalysis::checkShape(const tuning::MeasuringOptions& options) {
