@@ -1,10 +1,10 @@
 # pelto-demo --tune, end to end (cmake -DDEMO=<pelto-demo> -DFOLDER=<scratch folder>
 # [-DXMLLINT=<xmllint>] -P DemoTuneRun.cmake):
-# - on the synthetic trace it writes smoothed.csv, smoothed.svg and tuning.svg, the plots
-#   well-formed XML, and the command it prints to reuse the recommendation gives exactly the
-#   recommendation's mean lag;
-# - on a constant recording it says it cannot tune, writes the other two files, not tuning.svg,
-#   and exits with 0.
+# - on the synthetic trace it writes smoothed.csv, smoothed.svg, tuning.svg and tuning.json, the
+#   plots well-formed XML, the report's recommendation the one printed, and the command it prints
+#   to reuse the recommendation gives exactly the recommendation's mean lag;
+# - on a constant recording it says it cannot tune, writes the other files and tuning.json with
+#   that status, not tuning.svg, and exits with 0.
 
 function(run_demo output_variable)
   execute_process(COMMAND "${DEMO}" ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output
@@ -26,7 +26,7 @@ endfunction()
 file(REMOVE_RECURSE "${FOLDER}")
 
 run_demo(tuned --tune --out "${FOLDER}/tuned")
-expect_files("${FOLDER}/tuned" smoothed.csv smoothed.svg tuning.svg)
+expect_files("${FOLDER}/tuned" smoothed.csv smoothed.svg tuning.svg tuning.json)
 if(XMLLINT)
   foreach(plot smoothed.svg tuning.svg)
     execute_process(COMMAND "${XMLLINT}" --noout "${FOLDER}/tuned/${plot}" RESULT_VARIABLE status)
@@ -42,8 +42,17 @@ set(recommended_lag "${CMAKE_MATCH_1}")
 if(NOT tuned MATCHES "pelto-demo --min-cutoff ([^ ]+) --beta ([^ \n]+)\n")
   message(FATAL_ERROR "no command to reuse the recommendation in:\n${tuned}")
 endif()
-run_demo(reused --min-cutoff "${CMAKE_MATCH_1}" --beta "${CMAKE_MATCH_2}" --out
-         "${FOLDER}/reused")
+set(min_cut_off "${CMAKE_MATCH_1}")
+set(beta "${CMAKE_MATCH_2}")
+file(READ "${FOLDER}/tuned/tuning.json" report)
+string(JSON reported_min_cut_off GET "${report}" recommendation minCutOff)
+string(JSON reported_beta GET "${report}" recommendation beta)
+string(JSON status GET "${report}" status)
+if(NOT status STREQUAL "OK" OR NOT reported_min_cut_off EQUAL min_cut_off
+   OR NOT reported_beta EQUAL beta)
+  message(FATAL_ERROR "tuning.json does not hold the recommendation printed:\n${report}")
+endif()
+run_demo(reused --min-cutoff "${min_cut_off}" --beta "${beta}" --out "${FOLDER}/reused")
 if(NOT reused MATCHES "saccade lag +mean ${recommended_lag},")
   message(FATAL_ERROR "the reused parameters do not lag ${recommended_lag} ms:\n${reused}")
 endif()
@@ -57,7 +66,12 @@ run_demo(untuned --input "${constant}" --tune --out "${FOLDER}/constant")
 if(NOT untuned MATCHES "cannot tune: the signal is constant")
   message(FATAL_ERROR "no 'cannot tune' answer for a constant signal:\n${untuned}")
 endif()
-expect_files("${FOLDER}/constant" smoothed.csv smoothed.svg)
+expect_files("${FOLDER}/constant" smoothed.csv smoothed.svg tuning.json)
+file(READ "${FOLDER}/constant/tuning.json" report)
+string(JSON status GET "${report}" status)
+if(NOT status STREQUAL "NO_MOTION")
+  message(FATAL_ERROR "tuning.json does not say the signal is constant:\n${report}")
+endif()
 if(EXISTS "${FOLDER}/constant/tuning.svg")
   message(FATAL_ERROR "tuning.svg written for a recording that cannot be tuned")
 endif()

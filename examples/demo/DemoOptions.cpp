@@ -184,10 +184,10 @@ std::string demoUsage() {
            ").\n"
            "  --tune           Also sweep minCutOff and beta over the recording and recommend\n"
            "                   the pair with the least jitter within the lag budget; writes\n"
-           "                   tuning.svg beside the other files.\n"
+           "                   tuning.json and tuning.svg beside the other files.\n"
            "  --max-lag MS     Lag budget of --tune: the recommendation's mean saccade lag is\n"
-           "                   at most MS milliseconds (default: one sample period, the\n"
-           "                   median interval between samples). Implies --tune.\n"
+           "                   at most MS milliseconds (default 20, at any sampling\n"
+           "                   rate). Implies --tune.\n"
            "  -h, --help       Show this help and exit.\n"
            "\n"
            "Options take their value as the next argument or after '=' (--beta=0.01).\n"
@@ -199,32 +199,36 @@ std::string demoUsage() {
            "empty on refused lines. Every number reads back exactly, and the file is valid\n"
            "input for --input.\n"
            "\n"
-           "The summary measures the recording with pelto::tuning::measure. A step between\n"
-           "two samples is part of a saccade when it is faster than " +
+           "The summary measures the recording with pelto::tuning::measure. A saccade is\n"
+           "where the speed over about 4 ms rises above " +
            formatNumber(thresholds.fastFactor) +
-           " x the median step\n"
-           "speed; fixation jitter is the RMS length of the other steps, from " +
+           " deviations of the recording's\n"
+           "noise; fixation jitter is the RMS step in the still periods, from " +
            formatNumber(thresholds.settleMs) +
-           " ms after a\n"
-           "saccade on, before and after smoothing. Saccade lag is how much later the smoothed\n"
-           "signal than the raw one covers " +
+           " ms\n"
+           "after a saccade on, before and after smoothing. Saccade lag is how much later the\n"
+           "smoothed signal than the raw one covers " +
            formatNumber(thresholds.lagProgress * 100.0) +
-           "% of a saccade's step; one it has not\n"
-           "covered before the next saccade counts as that long (\"not reached\"). The jitter\n"
-           "ratio is the smoothed jitter over the raw.\n"
+           "% of the way between the still\n"
+           "periods around a saccade; one it has not covered before the next counts as that\n"
+           "long (\"not reached\"). The jitter ratio is the smoothed jitter over the raw.\n"
            "\n"
            "--tune measures " +
            std::to_string(sweep.minCutOffSteps * sweep.betaSteps) +
-           " parameter sets: minCutOff from " + formatNumber(sweep.minCutOffLow) + " to " +
-           formatNumber(sweep.minCutOffHigh) +
-           " Hz and beta over a\n"
-           "range that follows the recording's units, with freq and dCutOff as given. Each\n"
-           "set gets a jitter and a mean lag as above. The Pareto front is the sets that no\n"
-           "other set beats on both; the recommendation is the front's set with the least\n"
-           "jitter whose mean lag is within the budget. The table shows its figures beside\n"
-           "the class defaults'. When the recording cannot be tuned (a constant signal, no\n"
-           "saccade or fixation, every sample refused, nothing within the budget), the demo\n"
-           "says why, writes the other files but not tuning.svg, and still exits with 0.\n"
+           " parameter sets, then finer grids around its pick:\n"
+           "minCutOff from " +
+           formatNumber(sweep.minCutOffLow) +
+           " Hz to a quarter of the sampling rate and beta over a range\n"
+           "that follows the recording's units, with freq and dCutOff as given. Each set gets\n"
+           "a jitter and a mean lag as above (on synthesised saccades when the recording has\n"
+           "fewer than " +
+           std::to_string(pelto::tuning::MIN_MOVEMENTS) +
+           "). The Pareto front is the sets that no other set beats on both; the\n"
+           "recommendation is the front's set with the least jitter whose mean lag is within\n"
+           "the budget, or the least lag, said to be over budget. The table shows its figures\n"
+           "beside the class defaults'. When the recording cannot be tuned (a constant signal,\n"
+           "no still period, every sample refused), the demo says why, writes the other files\n"
+           "and tuning.json but not tuning.svg, and still exits with 0.\n"
            "\n"
            "Exit status: 0 on success, 1 when the input cannot be read or an output cannot be\n"
            "written (nothing is written then), 2 for a bad command line.\n";

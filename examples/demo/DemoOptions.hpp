@@ -25,7 +25,7 @@ struct DemoOptions {
     BankParameters bank = BankParameters::defaults();
     std::uint64_t seed = DEFAULT_SEED;
     bool tune = false;              ///< sweep minCutOff and beta over the recording
-    std::optional<double> maxLagMs; ///< the sweep's lag budget; none: one sample period
+    std::optional<double> maxLagMs; ///< the sweep's lag budget; none: the tuner's default
 };
 
 /// Parses the arguments after the program name. Options take their value as the next argument

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <iomanip>
 #include <limits>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -44,6 +45,7 @@ constexpr std::string_view STYLE = R"(<style>
   .smoothed { fill: none; stroke: #0969da; stroke-width: 1.8; stroke-linejoin: round; }
   .refused { fill: #cf222e; fill-opacity: 0.18; }
   .refusedKey { fill: #cf222e; fill-opacity: 0.35; }
+  .movement { fill: #bf8700; fill-opacity: 0.15; }
 </style>
 )";
 
@@ -398,8 +400,8 @@ class TimeColumns {
 };
 
 void drawTimePanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smoothed,
-                   std::size_t channel, double top, const TimeColumns& columns,
-                   const Scale& seconds, bool lastPanel) {
+                   std::span<const tuning::DetectedMovement> movements, std::size_t channel,
+                   double top, const TimeColumns& columns, const Scale& seconds, bool lastPanel) {
     const double bottom = top + PANEL_HEIGHT;
     const std::size_t count = trace.sampleCount();
     const std::size_t channels = trace.channelCount();
@@ -430,6 +432,11 @@ void drawTimePanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smo
                  "label", "middle");
     }
 
+    for (const tuning::DetectedMovement& movement : movements) {
+        const double start = x(static_cast<double>(columns(movement.startMs)));
+        const double end = x(static_cast<double>(columns(movement.endMs) + 1));
+        svg.rect(start, top, end - start, PANEL_HEIGHT, "movement");
+    }
     // Runs of columns with refused samples, as bands at least 2 px wide.
     for (std::size_t c = 0; c < refused.size();) {
         if (!refused[c]) {
@@ -507,7 +514,8 @@ void drawPathPanel(SvgBuilder& svg, const Trace& trace, const SmoothedTrace& smo
 } // namespace
 
 std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
-                          const PlotCaption& caption) {
+                          const PlotCaption& caption,
+                          std::span<const tuning::DetectedMovement> movements) {
     const std::size_t channels = std::min(trace.channelCount(), MAX_PLOTTED_CHANNELS);
     const bool withPath = trace.channelCount() == 2 && trace.sampleCount() > 0;
     const double panelsHeight = static_cast<double>(channels) * PANEL_HEIGHT +
@@ -545,6 +553,10 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
     svg.text(PANEL_LEFT + 114.0, LEGEND_Y + 4.0, "smoothed", "tick");
     svg.rect(PANEL_LEFT + 190.0, LEGEND_Y - 6.0, 12.0, 12.0, "refusedKey");
     svg.text(PANEL_LEFT + 208.0, LEGEND_Y + 4.0, "refused by the filter bank", "tick");
+    if (!movements.empty()) {
+        svg.rect(PANEL_LEFT + 390.0, LEGEND_Y - 6.0, 12.0, 12.0, "movement");
+        svg.text(PANEL_LEFT + 408.0, LEGEND_Y + 4.0, "movement found", "tick");
+    }
 
     if (trace.sampleCount() > 0) {
         Range times;
@@ -557,7 +569,7 @@ std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
         for (std::size_t channel = 0; channel < channels; ++channel) {
             const double top =
                 PANELS_TOP + static_cast<double>(channel) * (PANEL_HEIGHT + PANEL_GAP);
-            drawTimePanel(svg, trace, smoothed, channel, top, columns, seconds,
+            drawTimePanel(svg, trace, smoothed, movements, channel, top, columns, seconds,
                           channel + 1 == channels);
         }
         if (withPath) {

@@ -5,6 +5,7 @@
 
 #include <pelto/tuning/Tuning.hpp>
 
+#include <span>
 #include <string>
 
 namespace pelto::demo {
@@ -22,9 +23,11 @@ struct PlotCaption {
 /// second channel pointing down as on a screen. Its size does not grow with the sample count:
 /// each time panel draws, per pixel column, the first, lowest, highest and last value that falls
 /// into it, and the path shows at most 2000 samples, evenly spread. All text is valid UTF-8 and
-/// escaped, whatever bytes the names hold. `smoothed` must be the result for `trace`.
+/// escaped, whatever bytes the names hold. `smoothed` must be the result for `trace`. The time
+/// panels shade `movements`.
 [[nodiscard]] std::string renderSvgPlot(const Trace& trace, const SmoothedTrace& smoothed,
-                                        const PlotCaption& caption);
+                                        const PlotCaption& caption,
+                                        std::span<const tuning::DetectedMovement> movements = {});
 
 /// A self-contained SVG document of a tuning sweep: the smoothed jitter (logarithmic axis)
 /// against the mean lag of every parameter set of the grid, faint; the Pareto front as a line;

@@ -222,29 +222,44 @@ std::string describeMovements(const Measurement& measurement) {
                 : " (" + std::to_string(measurement.lagsCensored) + " not reached)");
 }
 
-// Sweeps minCutOff and beta over the trace and prints what it found; the plot of the sweep when
-// there is a recommendation to show.
-std::optional<std::string> runTuning(const DemoOptions& options, const Trace& trace) {
+// What --tune writes: the report as JSON, and the plot of the sweep when there is one.
+struct TuningFiles {
+    std::string json;
+    std::optional<std::string> plot;
+};
+
+// Sweeps minCutOff and beta over the trace and prints what it found.
+TuningFiles runTuning(const DemoOptions& options, const Trace& trace) {
     std::cout << "\n3. Tuning\n";
     pelto::tuning::TuningOptions sweep;
     sweep.maxLagMs = options.maxLagMs;
     sweep.freq = options.bank.freq;
     sweep.dCutOff = options.bank.dCutOff;
-    const pelto::tuning::TuningResult result =
-        pelto::tuning::tune(trace.timestamps, trace.values, trace.channelCount(), sweep);
+    const pelto::tuning::TuningReport report =
+        pelto::tuning::tuneReport(trace.timestamps, trace.values, trace.channelCount(), sweep);
+    const pelto::tuning::TuningResult& result = report.result;
+    TuningFiles files{.json = pelto::tuning::toJson(report) + "\n", .plot = std::nullopt};
+    printRow("movements", std::to_string(report.movements.size()) + " found, " +
+                              std::to_string(result.profile.stillSteps) + " still steps");
     if (result.grid.empty()) {
         printRow("answer", std::string(pelto::tuning::statusText(result.status)));
         printRow("tuning.svg", "not written: there is no sweep to plot");
-        return std::nullopt;
+        return files;
     }
-    printRow("sweep", std::to_string(result.grid.size()) + " parameter sets, freq " +
-                          formatNumber(sweep.freq) + ", dCutOff " + formatNumber(sweep.dCutOff));
+    printRow("lag measured on",
+             report.lagBasis == pelto::tuning::LagBasis::SYNTHESISED
+                 ? "movements synthesised on the recording's clock and noise (it has fewer than " +
+                       std::to_string(pelto::tuning::MIN_MOVEMENTS) + " of its own)"
+                 : "the recording's own movements");
+    printRow("sweep", std::to_string(result.grid.size() + report.refined.size()) +
+                          " parameter sets, freq " + formatNumber(sweep.freq) + ", dCutOff " +
+                          formatNumber(sweep.dCutOff));
     printRow("grid", "minCutOff " + significant(result.minCutOffs.front(), 3) + " to " +
                          significant(result.minCutOffs.back(), 3) + " Hz, beta " +
                          significant(result.betas.front(), 3) + " to " +
                          significant(result.betas.back(), 3));
     printRow("lag budget", "mean lag at most " + fixed(result.maxLagMs, 1) + " ms" +
-                               (options.maxLagMs ? " (--max-lag)" : " (one sample period)"));
+                               (options.maxLagMs ? " (--max-lag)" : " (the default)"));
     printRow("Pareto front", result.front.empty()
                                  ? "empty: no parameter set has both a jitter and a lag"
                                  : std::to_string(result.front.size()) +
@@ -254,7 +269,12 @@ std::optional<std::string> runTuning(const DemoOptions& options, const Trace& tr
     if (!result.recommendation) {
         printRow("answer", std::string(pelto::tuning::statusText(result.status)));
         printRow("tuning.svg", "not written: there is no recommendation to plot");
-        return std::nullopt;
+        return files;
+    }
+    if (report.overBudget || report.atSearchEdge) {
+        printRow("answer", report.overBudget
+                               ? std::string(pelto::tuning::statusText(result.status))
+                               : "tuned, at an end of the searched range: widen it to be sure");
     }
     const Measurement& best = *result.recommendation;
     const Measurement& defaults = result.defaults;
@@ -290,12 +310,14 @@ std::optional<std::string> runTuning(const DemoOptions& options, const Trace& tr
     const std::string source =
         options.input ? options.input->filename().string()
                       : "the synthetic trace (seed " + std::to_string(options.seed) + ")";
-    return renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
-                                    "jitter against lag of " + std::to_string(result.grid.size()) +
-                                        " parameter sets; freq " + formatNumber(sweep.freq) +
-                                        ", dCutOff " + formatNumber(sweep.dCutOff),
-                                    "recommended: the least jitter within a mean lag of " +
-                                        fixed(result.maxLagMs, 1) + " ms"});
+    files.plot =
+        renderTuningSvg(result, {"pelto-demo: tuning minCutOff and beta on " + source,
+                                 "jitter against lag of " + std::to_string(result.grid.size()) +
+                                     " parameter sets; freq " + formatNumber(sweep.freq) +
+                                     ", dCutOff " + formatNumber(sweep.dCutOff),
+                                 "recommended: the least jitter within a mean lag of " +
+                                     fixed(result.maxLagMs, 1) + " ms"});
+    return files;
 }
 
 int run(const DemoOptions& options) {
@@ -324,8 +346,9 @@ int run(const DemoOptions& options) {
     printSummary(summary);
     std::cout
         << "  Less jitter: lower --min-cutoff. Less lag: raise --beta. Or let --tune choose.\n";
-    const std::optional<std::string> tuningPlot =
-        options.tune ? runTuning(options, trace) : std::nullopt;
+    const std::optional<TuningFiles> tuning =
+        options.tune ? std::optional(runTuning(options, trace)) : std::nullopt;
+    const std::optional<std::string> tuningPlot = tuning ? tuning->plot : std::nullopt;
 
     const PlotCaption caption{
         "pelto-demo: one-euro smoothing of " +
@@ -340,9 +363,16 @@ int run(const DemoOptions& options) {
     const std::filesystem::path csvPath = options.outputFolder / "smoothed.csv";
     const std::filesystem::path svgPath = options.outputFolder / "smoothed.svg";
     const std::filesystem::path tuningPath = options.outputFolder / "tuning.svg";
+    const std::filesystem::path tuningJsonPath = options.outputFolder / "tuning.json";
     std::vector<OutputFile> files{
         {csvPath, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }},
-        textFile(svgPath, renderSvgPlot(trace, smoothed, caption))};
+        textFile(svgPath,
+                 renderSvgPlot(trace, smoothed, caption,
+                               pelto::tuning::detectMovements(trace.timestamps, trace.values,
+                                                              trace.channelCount())))};
+    if (tuning) {
+        files.push_back(textFile(tuningJsonPath, tuning->json));
+    }
     if (tuningPlot) {
         files.push_back(textFile(tuningPath, *tuningPlot));
     }
@@ -351,6 +381,9 @@ int run(const DemoOptions& options) {
     std::cout << (options.tune ? "\n4. Files\n" : "\n3. Files\n");
     printRow("CSV", csvPath.string());
     printRow("plot", svgPath.string() + " (open it in a web browser)");
+    if (tuning) {
+        printRow("tuning report", tuningJsonPath.string());
+    }
     if (tuningPlot) {
         printRow("tuning plot", tuningPath.string());
     }

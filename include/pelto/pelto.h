@@ -105,6 +105,8 @@
  *   Tuning (<pelto/tuning/Tuning.hpp>)
  *     tune()                                  pelto_tune, with pelto_tuning_options_init
  *     TuningStatus and statusText()           PELTO_TUNING_STATUS_*, pelto_tuning_status_text
+ *     detectMovements()                       pelto_tuning_movements
+ *     tuneReport() and toJson()               pelto_tune_json
  *
  *   Gaze sample
  *     initWithTimestamp:x:y:trackingState:eyeMovementState:screenState:
@@ -681,7 +683,7 @@ PELTO_EXPORT const char* pelto_tuning_status_text(int64_t status) PELTO_NOEXCEPT
 /// with pelto_tuning_options_init, then change what you need.
 typedef struct pelto_tuning_options {
     size_t size;       /* sizeof(pelto_tuning_options), set by pelto_tuning_options_init */
-    double max_lag_ms; /* lag budget; NaN (the initial value): one nominal sample period */
+    double max_lag_ms; /* lag budget; NaN (the initial value): DEFAULT_MAX_LAG_MS, 20 ms */
     size_t min_cut_off_steps;
     double min_cut_off_low; /* Hz */
     double min_cut_off_high;
@@ -729,7 +731,7 @@ typedef struct pelto_tuning_result {
     double sample_period_ms; /* SignalProfile: median interval */
     double median_speed;     /* channel units per second */
     double movement_speed;   /* the beta grid's scale */
-    bool has_recommendation; /* true exactly when status is PELTO_TUNING_STATUS_OK */
+    bool has_recommendation; /* true when the sweep ran: OK, or over budget (the least lag) */
     pelto_tuning_measurement recommendation; /* all NaN and 0 without one */
     pelto_tuning_measurement defaults;       /* the class defaults, whatever the status */
 } pelto_tuning_result;
@@ -749,6 +751,35 @@ PELTO_EXPORT void pelto_tuning_options_init(pelto_tuning_options* options) PELTO
 PELTO_EXPORT bool pelto_tune(const double* timestamps, size_t rows, const double* values,
                              size_t channels, const pelto_tuning_options* options,
                              pelto_tuning_result* result) PELTO_NOEXCEPT;
+
+/// A movement the tuning found (DetectedMovement): timestamps of its first and last samples,
+/// distance from its start point to its end point, and peak speed (channel units per second).
+typedef struct pelto_tuning_movement {
+    double start_ms;
+    double end_ms;
+    double amplitude;
+    double peak_speed;
+} pelto_tuning_movement;
+
+/// The movements of the recording, as pelto_tune finds them with `options`' thresholds (NULL: the
+/// defaults), in time order: the first min(count, `capacity`) written to `movements`, and their
+/// number to `*count`. False, and nothing written, when `count` is NULL, `movements` is NULL
+/// with a capacity, or for the reasons pelto_tune gives.
+PELTO_EXPORT bool pelto_tuning_movements(const double* timestamps, size_t rows,
+                                         const double* values, size_t channels,
+                                         const pelto_tuning_options* options,
+                                         pelto_tuning_movement* movements, size_t capacity,
+                                         size_t* count) PELTO_NOEXCEPT;
+
+/// Runs pelto_tune's sweep and writes its whole report as JSON (the form of the demo's
+/// tuning.json: status, budget and its basis, the lag's basis, the movements, the front and the
+/// recommendation) to `buffer`, NUL-terminated, when it fits in `capacity` bytes; `*length`
+/// receives its length without the NUL either way (capacity 0 asks for it; each call sweeps
+/// again). False, and nothing written, when `length` is NULL, `buffer` is NULL with a capacity,
+/// or for the reasons pelto_tune gives.
+PELTO_EXPORT bool pelto_tune_json(const double* timestamps, size_t rows, const double* values,
+                                  size_t channels, const pelto_tuning_options* options,
+                                  char* buffer, size_t capacity, size_t* length) PELTO_NOEXCEPT;
 
 #ifdef __cplusplus
 } /* extern "C" */

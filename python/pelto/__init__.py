@@ -43,7 +43,7 @@ are in PEP 8 style. From C++ to Python:
 - ``tuning::measure(timestamps, values, channels, parameters, options)``:
   ``measure(timestamps, values, *, freq, min_cut_off, beta, d_cut_off, fast_factor,
   still_factor, settle_ms, lag_progress) -> Measurement`` (channels from the shape of ``values``)
-- ``tuning::tune(timestamps, values, channels, options)``: ``tune(timestamps, values, *,
+- ``tuning::tune(timestamps, values, channels, options)`` (``tuneReport``): ``tune(timestamps, values, *,
   max_lag_ms=None, freq, d_cut_off, threads=0, min_cut_off_steps, min_cut_off_low,
   min_cut_off_high, beta_steps, boost_low, boost_high, fast_factor, still_factor, settle_ms,
   lag_progress) -> TuningResult``: ``TuningOptions`` and ``MeasuringOptions`` as keyword arguments
@@ -53,7 +53,9 @@ are in PEP 8 style. From C++ to Python:
   ``recommendation`` (``None`` when empty), ``defaults``, ``lag_budget_ms`` (``maxLagMs``),
   ``min_cut_off_grid`` and ``beta_grid`` (``minCutOffs``, ``betas``), the grid's figures as
   ``grid_smoothed_jitter`` and ``grid_mean_lag_ms`` arrays of shape (M, B), and the front as the
-  arrays ``front_min_cut_off``, ``front_beta``, ``front_smoothed_jitter``, ``front_mean_lag_ms``
+  arrays ``front_min_cut_off``, ``front_beta``, ``front_smoothed_jitter``, ``front_mean_lag_ms``;
+  from ``TuningReport``: ``movements`` (dicts), ``lag_basis``, ``over_budget``, ``at_search_edge``,
+  ``clock_precision_ms``, and ``to_dict()`` (``toJson``, the demo's ``tuning.json``)
 - ``GazeTracker::initGazeTracker(delegate, option)``:
   ``GazeTracker.init_gaze_tracker(delegate, option=None)``
 - ``GazeTracker::deinitGazeTracker(tracker)``: ``GazeTracker.deinit_gaze_tracker(tracker)``

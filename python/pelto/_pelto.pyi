@@ -177,6 +177,17 @@ class TuningResult:
     def front_smoothed_jitter(self) -> npt.NDArray[np.float64]: ...
     @property
     def front_mean_lag_ms(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def over_budget(self) -> bool: ...
+    @property
+    def at_search_edge(self) -> bool: ...
+    @property
+    def lag_basis(self) -> str: ...
+    @property
+    def clock_precision_ms(self) -> float: ...
+    @property
+    def movements(self) -> list[dict[str, float]]: ...
+    def to_dict(self) -> dict[str, Any]: ...
 
 def measure(
     timestamps: _Samples,
@@ -186,9 +197,9 @@ def measure(
     min_cut_off: float = 1.0,
     beta: float = 0.007,
     d_cut_off: float = 1.0,
-    fast_factor: float = 5.0,
-    still_factor: float = 5.0,
-    settle_ms: float = 200.0,
+    fast_factor: float = 6.0,
+    still_factor: float = 3.0,
+    settle_ms: float = 150.0,
     lag_progress: float = 0.9,
 ) -> Measurement: ...
 def tune(
@@ -199,15 +210,15 @@ def tune(
     freq: float = 30.0,
     d_cut_off: float = 1.0,
     threads: int = 0,
-    min_cut_off_steps: int = 25,
+    min_cut_off_steps: int = 13,
     min_cut_off_low: float = 0.01,
-    min_cut_off_high: float = 10.0,
-    beta_steps: int = 25,
+    min_cut_off_high: float = ...,
+    beta_steps: int = 13,
     boost_low: float = 0.01,
-    boost_high: float = 1000.0,
-    fast_factor: float = 5.0,
-    still_factor: float = 5.0,
-    settle_ms: float = 200.0,
+    boost_high: float = 100000.0,
+    fast_factor: float = 6.0,
+    still_factor: float = 3.0,
+    settle_ms: float = 150.0,
     lag_progress: float = 0.9,
 ) -> TuningResult: ...
 

@@ -27,6 +27,7 @@ namespace {
 
 using tuning::Measurement;
 using tuning::MeasuringOptions;
+using tuning::TuningReport;
 using tuning::TuningResult;
 using tuning::TuningStatus;
 
@@ -121,9 +122,10 @@ std::span<const double> valuesOf(const Block& block) {
 constexpr const char* MEASURING_ARGUMENTS =
     " The recording is `timestamps` (N,) in milliseconds and `values` (N, C), or (N,) for one "
     "channel, in any unit; distances are Euclidean over the channels. The classification's "
-    "thresholds: a step is fast above `fast_factor` times the median step speed, still at most "
-    "`still_factor` times it and at least `settle_ms` after a movement; the lag is timed where "
-    "the smoothed signal reaches `lag_progress` (in (0, 1]) of each movement.";
+    "thresholds, over the speed across about 4 ms: fast above mean + `fast_factor` deviations "
+    "of the noise's speeds, still at most mean + `still_factor` deviations and at least "
+    "`settle_ms` after a movement; the lag is timed where the smoothed signal reaches "
+    "`lag_progress` (in (0, 1]) of each movement, from and to the still periods around it.";
 
 void bindMeasurement(py::module_& module) {
     py::class_<Measurement>(
@@ -191,54 +193,120 @@ void bindMeasurement(py::module_& module) {
 }
 
 void bindTuningResult(py::module_& module) {
-    py::class_<TuningResult>(
+    py::class_<TuningReport>(
         module, "TuningResult",
         "What tune() found. A recording that cannot be tuned is a result too, not an exception: "
         "`ok` is False, `message` says why (\"cannot tune: ...\") and `recommendation` is None. "
         "Arrays are new float64 arrays on each access. Read-only.")
         .def_property_readonly(
-            "status", [](const TuningResult& r) { return statusOf(r.status); },
+            "status",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return statusOf(r.status);
+            },
             "A TuningStatus: OK, or why the recording cannot be tuned.")
         .def_property_readonly(
-            "ok", [](const TuningResult& r) { return r.status == TuningStatus::OK; },
-            "True when there is a recommendation.")
+            "ok",
+            [](const TuningReport& report) { return report.result.recommendation.has_value(); },
+            "True when there is a recommendation: status OK, or NO_SETTING_WITHIN_BUDGET with the "
+            "least lag (over_budget).")
         .def_property_readonly(
-            "message", [](const TuningResult& r) { return text(tuning::statusText(r.status)); },
+            "message",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return text(tuning::statusText(r.status));
+            },
             R"(One sentence saying what `status` means: "tuned: ..." or "cannot tune: ...".)")
-        .def_readonly("recommendation", &TuningResult::recommendation,
-                      "The Measurement with the least smoothed jitter whose mean lag is within "
-                      "lag_budget_ms (ties: less lag, then grid order), one of the front's; None "
-                      "unless ok.")
-        .def_readonly("defaults", &TuningResult::defaults,
-                      "The Measurement of the bank's default min_cut_off and beta, with the "
-                      "freq and d_cut_off tuned with; measured whatever the status.")
-        .def_readonly("lag_budget_ms", &TuningResult::maxLagMs,
-                      "The budget applied: max_lag_ms, or one nominal sample period (the "
-                      "recording's median interval); NaN when the grid was not swept.")
         .def_property_readonly(
-            "min_cut_off_grid", [](const TuningResult& r) { return copyOf(r.minCutOffs); },
+            "recommendation",
+            [](const TuningReport& report) { return report.result.recommendation; },
+            "The Measurement with the least smoothed jitter whose mean lag is within "
+            "lag_budget_ms (ties: less lag, then the first measured), or over budget the one "
+            "with the least lag; one of the front's. None unless ok.")
+        .def_property_readonly(
+            "defaults", [](const TuningReport& report) { return report.result.defaults; },
+            "The Measurement of the bank's default min_cut_off and beta, with the "
+            "freq and d_cut_off tuned with; measured whatever the status.")
+        .def_property_readonly(
+            "lag_budget_ms", [](const TuningReport& report) { return report.result.maxLagMs; },
+            "The budget applied: max_lag_ms, or 20 ms at any sampling rate; NaN when the grid "
+            "was not swept.")
+        .def_property_readonly(
+            "over_budget", [](const TuningReport& report) { return report.overBudget; },
+            "True when no pair meets the budget and the recommendation is the least lag.")
+        .def_property_readonly(
+            "at_search_edge", [](const TuningReport& report) { return report.atSearchEdge; },
+            "True when the recommendation sits at an end of the min_cut_off or beta range.")
+        .def_property_readonly(
+            "lag_basis",
+            [](const TuningReport& report) {
+                return report.lagBasis == tuning::LagBasis::SYNTHESISED ? "synthesised"
+                                                                        : "recorded";
+            },
+            "What the lag was measured on: \"recorded\", the recording's own movements, or "
+            "\"synthesised\", movements synthesised on its clock and noise when it has fewer "
+            "than five.")
+        .def_property_readonly(
+            "clock_precision_ms",
+            [](const TuningReport& report) { return report.clockPrecisionMs; },
+            "The largest power of ten (ms) of which every timestamp is a whole multiple; 0 when "
+            "none from 1 ns up is.")
+        .def_property_readonly(
+            "movements",
+            [](const TuningReport& report) {
+                py::list movements;
+                for (const tuning::DetectedMovement& m : report.movements) {
+                    movements.append(py::dict(
+                        py::arg("start_ms") = m.startMs, py::arg("end_ms") = m.endMs,
+                        py::arg("amplitude") = m.amplitude, py::arg("peak_speed") = m.peakSpeed));
+                }
+                return movements;
+            },
+            "The movements found, in time order: dicts of start_ms, end_ms, amplitude (channel "
+            "units) and peak_speed (channel units per second).")
+        .def(
+            "to_dict",
+            [](const TuningReport& report) {
+                return py::module_::import("json").attr("loads")(tuning::toJson(report));
+            },
+            "The result as the dict of the demo's tuning.json: status, message, budget, lag "
+            "basis, clock precision, profile with movements, front, recommendation as "
+            "{freq, minCutOff, beta, dCutOff} and its figures, defaults; NaN figures as None.")
+        .def_property_readonly(
+            "min_cut_off_grid",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return copyOf(r.minCutOffs);
+            },
             "The (M,) min_cut_off values swept, ascending, evenly spaced in logarithm; empty "
             "when the grid was not swept (every status but OK and NO_SETTING_WITHIN_BUDGET).")
         .def_property_readonly(
-            "beta_grid", [](const TuningResult& r) { return copyOf(r.betas); },
+            "beta_grid",
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
+                return copyOf(r.betas);
+            },
             "The (B,) beta values swept, ascending: the boost range divided by the speed of the "
             "recording's movements, so they follow its units; empty when not swept.")
         .def_property_readonly(
             "grid_smoothed_jitter",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return gridOf(r, [](const Measurement& m) { return m.smoothedJitter; });
             },
             "(M, B): the smoothed jitter of min_cut_off_grid[i] with beta_grid[j] at [i, j]; "
             "(0, 0) when not swept.")
         .def_property_readonly(
             "grid_mean_lag_ms",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return gridOf(r, [](const Measurement& m) { return m.meanLagMs; });
             },
             "(M, B): the mean lag, laid out as grid_smoothed_jitter.")
         .def_property_readonly(
             "front_min_cut_off",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.parameters.minCutOff; });
             },
             "The Pareto front of (smoothed jitter, mean lag) over the grid, the parameter sets "
@@ -246,23 +314,29 @@ void bindTuningResult(py::module_& module) {
             "smoothed jitter descending): this one's min_cut_off. Empty when not swept.")
         .def_property_readonly(
             "front_beta",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.parameters.beta; });
             },
             "The front's beta, as front_min_cut_off.")
         .def_property_readonly(
             "front_smoothed_jitter",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.smoothedJitter; });
             },
             "The front's smoothed jitter, as front_min_cut_off.")
         .def_property_readonly(
             "front_mean_lag_ms",
-            [](const TuningResult& r) {
+            [](const TuningReport& report) {
+                const TuningResult& r = report.result;
                 return column(r.front, [](const Measurement& m) { return m.meanLagMs; });
             },
             "The front's mean lag, as front_min_cut_off.")
-        .def("__repr__", [](const TuningResult& r) { return reprOf(r); });
+        .def("__repr__", [](const TuningReport& report) {
+            const TuningResult& r = report.result;
+            return reprOf(r);
+        });
 }
 
 void bindTune(py::module_& module) {
@@ -290,7 +364,8 @@ void bindTune(py::module_& module) {
                 .threads = threads};
             // The sweep's threads see only the arrays' memory, which `block` keeps alive.
             const py::gil_scoped_release released;
-            return tuning::tune(timestampsOf(block), valuesOf(block), block.channels, options);
+            return tuning::tuneReport(timestampsOf(block), valuesOf(block), block.channels,
+                                      options);
         },
         py::arg("timestamps"), py::arg("values"), py::kw_only(), py::arg("max_lag_ms") = py::none(),
         py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
@@ -308,13 +383,17 @@ void bindTune(py::module_& module) {
              "Finds the min_cut_off and beta that suit a recording, without holding the GIL: "
              "measures every pair of a grid (with `freq` and `d_cut_off` fixed) and recommends "
              "the one with the least smoothed jitter whose mean lag is at most `max_lag_ms` "
-             "(None: one nominal sample period). Returns a TuningResult; a recording that cannot "
-             "be tuned (no two consecutive usable samples, every sample refused, a constant "
-             "signal, no movement, no still period, no pair within the budget) gives one with "
-             "`ok` False and a \"cannot tune: ...\" message, not an exception.") +
+             "(None: 20 ms), or the least lag when none is (over_budget). A coarse grid is "
+             "refined twice around its pick. With fewer than five movements of its own, the lag "
+             "is measured on movements synthesised on the recording's clock and noise "
+             "(lag_basis). Returns a TuningResult; a recording that cannot be tuned (no two "
+             "consecutive usable samples, every sample refused, a constant signal, no still "
+             "period) gives one with `ok` False and a \"cannot tune: ...\" message, not an "
+             "exception.") +
          MEASURING_ARGUMENTS +
-         " The grid: `min_cut_off_steps` values of min_cut_off from `min_cut_off_low` to "
-         "`min_cut_off_high` Hz, and `beta_steps` values of beta that raise the cutoff by "
+         " The coarse grid: `min_cut_off_steps` values of min_cut_off from `min_cut_off_low` to "
+         "`min_cut_off_high` Hz or a quarter of the sampling rate, whichever is lower, and "
+         "`beta_steps` values of beta that raise the cutoff by "
          "`boost_low` to `boost_high` Hz at the recording's movement speed, both evenly spaced "
          "in logarithm. The pairs run on `threads` threads (0: one per core); the result does "
          "not depend on it. Raises ValueError or TypeError for inputs of the wrong shape or type "

@@ -129,6 +129,20 @@ pelto::tuning::TuningOptions tuningOptionsOf(const pelto_tuning_options& c) {
     return options;
 }
 
+// The checks pelto_tune makes of a recording and its options.
+bool acceptable(const double* timestamps, size_t rows, const double* values, size_t channels,
+                const pelto_tuning_options* options) noexcept {
+    return (options == nullptr || options->size >= sizeof(pelto_tuning_options)) && channels != 0 &&
+           rows <= SIZE_MAX / channels &&
+           (rows == 0 || (timestamps != nullptr && values != nullptr));
+}
+
+pelto::tuning::TuningOptions optionsOrDefaults(const pelto_tuning_options* options) {
+    pelto_tuning_options defaults;
+    pelto_tuning_options_init(&defaults);
+    return pelto::capi::tuningOptionsOf(options != nullptr ? *options : defaults);
+}
+
 pelto_tuning_measurement measurementOf(const pelto::tuning::Measurement& m) noexcept {
     return {.freq = m.parameters.freq,
             .min_cut_off = m.parameters.minCutOff,
@@ -1006,6 +1020,54 @@ bool pelto_tune(const double* timestamps, size_t rows, const double* values, siz
                            .dCutOff = pelto::tuning::NOT_MEASURED};
         result->recommendation = pelto::capi::measurementOf(tuned.recommendation.value_or(none));
         result->defaults = pelto::capi::measurementOf(tuned.defaults);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool pelto_tuning_movements(const double* timestamps, size_t rows, const double* values,
+                            size_t channels, const pelto_tuning_options* options,
+                            pelto_tuning_movement* movements, size_t capacity,
+                            size_t* count) noexcept {
+    if (count == nullptr || (movements == nullptr && capacity != 0) ||
+        !pelto::capi::acceptable(timestamps, rows, values, channels, options)) {
+        return false;
+    }
+    try {
+        const std::vector<pelto::tuning::DetectedMovement> found = pelto::tuning::detectMovements(
+            std::span<const double>(timestamps, rows),
+            std::span<const double>(values, rows * channels), channels,
+            pelto::capi::optionsOrDefaults(options).measuring);
+        for (size_t i = 0; i < std::min(found.size(), capacity); ++i) {
+            movements[i] = {.start_ms = found[i].startMs,
+                            .end_ms = found[i].endMs,
+                            .amplitude = found[i].amplitude,
+                            .peak_speed = found[i].peakSpeed};
+        }
+        *count = found.size();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool pelto_tune_json(const double* timestamps, size_t rows, const double* values, size_t channels,
+                     const pelto_tuning_options* options, char* buffer, size_t capacity,
+                     size_t* length) noexcept {
+    if (length == nullptr || (buffer == nullptr && capacity != 0) ||
+        !pelto::capi::acceptable(timestamps, rows, values, channels, options)) {
+        return false;
+    }
+    try {
+        const std::string json = pelto::tuning::toJson(
+            pelto::tuning::tuneReport(std::span<const double>(timestamps, rows),
+                                      std::span<const double>(values, rows * channels), channels,
+                                      pelto::capi::optionsOrDefaults(options)));
+        if (json.size() < capacity) {
+            std::copy_n(json.c_str(), json.size() + 1, buffer);
+        }
+        *length = json.size();
         return true;
     } catch (...) {
         return false;

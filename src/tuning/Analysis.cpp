@@ -12,6 +12,17 @@ namespace {
 
 using tuning::NOT_MEASURED;
 
+// Half the span of the speed window: long enough to average a high-rate tracker's sample noise
+// away, short against the briefest saccade (about 20 ms).
+constexpr double HALF_WINDOW_MS = 4.0;
+// A movement lasts at least this long (sample period included) and two samples: shorter bursts
+// are noise.
+constexpr double MIN_DURATION_MS = 10.0;
+// Movements closer than this are one (post-saccadic oscillation, a dropped sample).
+constexpr double MERGE_MS = 20.0;
+// The still stretch averaged for a movement's start and end points.
+constexpr double CONTEXT_MS = 50.0;
+
 double squaredDistance(std::span<const double> a, std::span<const double> b) noexcept {
     double sum = 0.0;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -45,7 +56,40 @@ void checkOptions(const tuning::MeasuringOptions& options) {
     }
 }
 
+// Mean and standard deviation of the speeds below `limit`.
+struct Spread {
+    double mean = 0.0;
+    double deviation = 0.0;
+};
+
+Spread spreadBelow(const std::vector<double>& speeds, double limit) {
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const double speed : speeds) {
+        if (speed < limit) {
+            sum += speed;
+            ++count;
+        }
+    }
+    if (count == 0) {
+        return {};
+    }
+    const double mean = sum / static_cast<double>(count);
+    double squares = 0.0;
+    for (const double speed : speeds) {
+        if (speed < limit) {
+            squares += (speed - mean) * (speed - mean);
+        }
+    }
+    return {mean, std::sqrt(squares / static_cast<double>(count))};
+}
+
 } // namespace
+
+OneEuroFilterManager makeBank(std::size_t channels, const tuning::FilterParameters& parameters) {
+    return {static_cast<std::int64_t>(channels), parameters.freq, parameters.minCutOff,
+            parameters.beta, parameters.dCutOff};
+}
 
 RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
                                      std::span<const double> values, std::size_t channels,
@@ -54,118 +98,269 @@ RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
     , values_(values)
     , channels_(channels)
     , lagProgress_(options.lagProgress) {
-    const std::size_t rows = timestamps.size();
-    if (channels == 0 || rows > values.size() / channels || values.size() != rows * channels) {
+    checkShape(options);
+    classify(options);
+}
+
+RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
+                                     std::span<const double> values, std::size_t channels,
+                                     const tuning::MeasuringOptions& options,
+                                     const std::vector<KnownMovement>& movements)
+    : timestamps_(timestamps)
+    , values_(values)
+    , channels_(channels)
+    , lagProgress_(options.lagProgress) {
+    checkShape(options);
+    for (std::size_t m = 0; m < movements.size(); ++m) {
+        const std::size_t windowEnd =
+            m + 1 < movements.size() ? movements[m + 1].first : timestamps.size() - 1;
+        addMovement(movements[m].first, movements[m].last, windowEnd, movements[m].from,
+                    movements[m].to);
+    }
+    profile_.movements = movements.size();
+}
+
+void RecordingAnalysis::checkShape(const tuning::MeasuringOptions& options) {
+    const std::size_t rows = timestamps_.size();
+    if (channels_ == 0 || rows > values_.size() / channels_ || values_.size() != rows * channels_) {
         throw std::invalid_argument("pelto::tuning: " + std::to_string(rows) + " timestamps and " +
-                                    std::to_string(channels) + " channels need as many rows of " +
+                                    std::to_string(channels_) + " channels need as many rows of " +
                                     "values, at least one channel; got " +
-                                    std::to_string(values.size()) + " values");
+                                    std::to_string(values_.size()) + " values");
     }
     checkOptions(options);
     profile_.samples = rows;
     usable_.resize(rows);
     for (std::size_t i = 0; i < rows; ++i) {
-        usable_[i] = std::isfinite(timestamps[i]) && allFinite(row(values, i)) ? 1 : 0;
+        usable_[i] = std::isfinite(timestamps_[i]) && allFinite(row(values_, i)) ? 1 : 0;
     }
-    classify(options);
 }
 
 void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
     const std::size_t rows = timestamps_.size();
-    speeds_.assign(rows, NOT_MEASURED);
-    std::vector<double> speeds;
     std::vector<double> intervals;
     for (std::size_t i = 1; i < rows; ++i) {
         const double interval = timestamps_[i] - timestamps_[i - 1];
         if (usable_[i - 1] != 0 && usable_[i] != 0 && interval > 0.0) {
-            speeds_[i] = distance(row(values_, i - 1), row(values_, i)) / (interval / 1000.0);
-            speeds.push_back(speeds_[i]);
             intervals.push_back(interval);
         }
     }
-    profile_.steps = speeds.size();
-    if (speeds.empty()) {
+    profile_.steps = intervals.size();
+    if (intervals.empty()) {
         return;
     }
     profile_.samplePeriodMs = median(intervals);
-    profile_.medianSpeed = median(speeds);
-    profile_.fastSpeed = options.fastFactor * profile_.medianSpeed;
-    profile_.stillSpeed = options.stillFactor * profile_.medianSpeed;
+    const double period = profile_.samplePeriodMs;
 
-    fast_.assign(rows, 0);
-    std::vector<double> fastSpeeds;
+    // Speed at each sample over the window i - h .. i + h, when every sample of it is usable and
+    // the timestamps increase across it.
+    const auto half =
+        static_cast<std::size_t>(std::max(1.0, std::round(std::min(HALF_WINDOW_MS / period, 1e6))));
+    std::vector<std::size_t> unusableBefore(rows + 1, 0);
+    for (std::size_t i = 0; i < rows; ++i) {
+        unusableBefore[i + 1] = unusableBefore[i] + (usable_[i] == 0 ? 1 : 0);
+    }
+    std::vector<double> speed(rows, NOT_MEASURED);
+    std::vector<double> speeds;
+    for (std::size_t i = half; i + half < rows; ++i) {
+        const std::size_t a = i - half;
+        const std::size_t b = i + half;
+        const double span = timestamps_[b] - timestamps_[a];
+        if (unusableBefore[b + 1] == unusableBefore[a] && span > 0.0) {
+            speed[i] = distance(row(values_, a), row(values_, b)) / (span / 1000.0);
+            if (std::isfinite(speed[i])) {
+                speeds.push_back(speed[i]);
+            } else {
+                speed[i] = NOT_MEASURED;
+            }
+        }
+    }
+    if (speeds.empty()) {
+        return;
+    }
+    // The noise's own level: the threshold settles at mean + k × deviation of the speeds below
+    // it, so a noisy tracker gets a higher one. Rising from twice the median, it stops at the
+    // noise's level however much of the recording is movement.
+    profile_.medianSpeed = median(speeds);
+    double limit = profile_.medianSpeed > 0.0 ? 2.0 * profile_.medianSpeed
+                                              : std::numeric_limits<double>::infinity();
+    Spread spread;
+    for (int round = 0; round < 100; ++round) {
+        spread = spreadBelow(speeds, limit);
+        const double next = spread.mean + options.fastFactor * spread.deviation;
+        if (next == limit || (std::isfinite(limit) && spread.deviation == 0.0)) {
+            limit = next;
+            break;
+        }
+        limit = next;
+    }
+    profile_.fastSpeed = limit;
+    profile_.stillSpeed = std::min(limit, spread.mean + options.stillFactor * spread.deviation);
+    const double fast = profile_.fastSpeed;
+    const double onset = profile_.stillSpeed;
+
+    // Runs above the threshold, widened to where the speed drops to the onset level, merged
+    // across short interruptions; dropped when they are too short or touch a gap in the data.
+    struct Run {
+        std::size_t first;
+        std::size_t last;
+        bool broken;
+    };
+    std::vector<Run> runs;
+    for (std::size_t i = 0; i < rows; ++i) {
+        if (!(speed[i] > fast) || (!runs.empty() && runs.back().last >= i)) {
+            continue;
+        }
+        Run run{i, i, false};
+        while (run.first > 0 && speed[run.first - 1] > onset) {
+            --run.first;
+        }
+        while (run.last + 1 < rows && speed[run.last + 1] > onset) {
+            ++run.last;
+        }
+        run.broken = run.first == 0 || std::isnan(speed[run.first - 1]) || run.last + 1 == rows ||
+                     std::isnan(speed[run.last + 1]);
+        if (!runs.empty() && timestamps_[run.first] - timestamps_[runs.back().last] <=
+                                 std::max(MERGE_MS, 1.5 * period)) {
+            runs.back().last = run.last;
+            runs.back().broken = runs.back().broken || run.broken;
+        } else {
+            runs.push_back(run);
+        }
+    }
+    // Any displacement shows in at least two windowed speeds, so a lone fast sample is noise.
+    std::erase_if(runs, [&](const Run& run) {
+        return run.broken || run.last == run.first ||
+               timestamps_[run.last] - timestamps_[run.first] + period < MIN_DURATION_MS;
+    });
+    profile_.movements = runs.size();
+
+    std::vector<std::uint8_t> still(rows, 0);
+    for (std::size_t i = 0; i < rows; ++i) {
+        still[i] = speed[i] <= onset ? 1 : 0;
+    }
+    for (const Run& run : runs) {
+        std::fill(still.begin() + static_cast<std::ptrdiff_t>(run.first),
+                  still.begin() + static_cast<std::ptrdiff_t>(run.last) + 1, std::uint8_t{0});
+    }
+    // The mean of the still samples of [begin, end) within `CONTEXT_MS` of `near`, into
+    // `point`; false when there is none.
+    std::vector<double> point(channels_);
+    auto settledMean = [&](std::size_t begin, std::size_t end, double near) {
+        std::fill(point.begin(), point.end(), 0.0);
+        std::size_t count = 0;
+        for (std::size_t i = begin; i < end; ++i) {
+            if (still[i] != 0 && std::abs(timestamps_[i] - near) <= CONTEXT_MS) {
+                const auto values = row(values_, i);
+                for (std::size_t c = 0; c < channels_; ++c) {
+                    point[c] += values[c];
+                }
+                ++count;
+            }
+        }
+        for (double& value : point) {
+            value /= static_cast<double>(std::max<std::size_t>(count, 1));
+        }
+        return count > 0;
+    };
+    std::vector<double> from(channels_);
+    std::vector<double> peaks;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Run& run = runs[r];
+        const std::size_t before = r > 0 ? runs[r - 1].last + 1 : 0;
+        const std::size_t after = r + 1 < runs.size() ? runs[r + 1].first : rows;
+        tuning::DetectedMovement found;
+        found.startMs = timestamps_[run.first];
+        found.endMs = timestamps_[run.last];
+        found.peakSpeed =
+            *std::max_element(speed.begin() + static_cast<std::ptrdiff_t>(run.first),
+                              speed.begin() + static_cast<std::ptrdiff_t>(run.last) + 1);
+        peaks.push_back(found.peakSpeed);
+        const bool settledBefore = settledMean(before, run.first, found.startMs);
+        if (settledBefore) {
+            from = point;
+        } else {
+            std::ranges::copy(row(values_, run.first), from.begin());
+        }
+        const bool settledAfter = settledMean(run.last + 1, after, found.endMs);
+        if (!settledAfter) {
+            std::ranges::copy(row(values_, run.last), point.begin());
+        }
+        found.amplitude = distance(from, point);
+        detected_.push_back(found);
+        if (settledBefore && settledAfter) {
+            // Only between still periods are the start and end points more than single samples.
+            addMovement(run.first, run.last, after < rows ? after : rows - 1, from, point);
+        }
+    }
+    if (!peaks.empty()) {
+        profile_.movementSpeed = median(peaks);
+    }
+
     double movementEnd = -std::numeric_limits<double>::infinity();
+    std::size_t next = 0;
     for (std::size_t i = 1; i < rows; ++i) {
-        const double speed = speeds_[i];
-        if (speed > profile_.fastSpeed) {
-            fast_[i] = 1;
-            fastSpeeds.push_back(speed);
-            movementEnd = timestamps_[i];
-        } else if (speed <= profile_.stillSpeed &&
-                   timestamps_[i - 1] - movementEnd >= options.settleMs) {
+        while (next < runs.size() && runs[next].last < i) {
+            movementEnd = timestamps_[runs[next].last];
+            ++next;
+        }
+        if (still[i - 1] != 0 && still[i] != 0 && timestamps_[i] > timestamps_[i - 1] &&
+            timestamps_[i - 1] - movementEnd >= options.settleMs) {
             stillEnds_.push_back(i);
             stillSquares_.push_back(squaredDistance(row(values_, i - 1), row(values_, i)));
         }
     }
     profile_.stillSteps = stillEnds_.size();
-    if (!fastSpeeds.empty()) {
-        profile_.movementSpeed = median(fastSpeeds);
-    }
-    findMovements();
 }
 
-void RecordingAnalysis::findMovements() {
-    const std::size_t rows = timestamps_.size();
-    // Runs of fast steps: step i joins samples i - 1 and i.
-    std::vector<Movement> runs;
-    for (std::size_t i = 1; i < rows; ++i) {
-        if (fast_[i] == 0) {
-            continue;
-        }
-        if (runs.empty() || runs.back().last != i - 1) {
-            Movement run;
-            run.first = i - 1;
-            run.last = i;
-            runs.push_back(run);
-        } else {
-            runs.back().last = i;
-        }
+void RecordingAnalysis::addMovement(std::size_t first, std::size_t last, std::size_t windowEnd,
+                                    std::span<const double> from, std::span<const double> to) {
+    Movement movement{.first = first, .last = last, .windowEnd = windowEnd};
+    movement.length = distance(from, to);
+    if (!(movement.length > 0.0 && std::isfinite(movement.length)) || usable_[first] == 0) {
+        return; // out and back again: no displacement to follow
     }
-    profile_.movements = runs.size();
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        Movement movement = runs[r];
-        movement.windowEnd = r + 1 < runs.size() ? runs[r + 1].first : rows - 1;
-        const auto from = row(values_, movement.first);
-        const auto to = row(values_, movement.last);
-        movement.length = distance(from, to);
-        if (!(movement.length > 0.0 && std::isfinite(movement.length))) {
-            continue; // out and back again: no displacement to follow
-        }
-        for (std::size_t c = 0; c < channels_; ++c) {
-            directions_.push_back((to[c] - from[c]) / movement.length);
-        }
-        movements_.push_back(movement);
-        // Every sample of a run is usable and the end point has progress 1, so the raw signal
-        // gets there within the run.
-        const std::size_t m = movements_.size() - 1;
-        double previous = progress(m, from);
-        movements_[m].rawTime = timestamps_[movement.last];
-        for (std::size_t k = movement.first + 1; k <= movement.last; ++k) {
-            const double current = progress(m, row(values_, k));
-            if (current >= lagProgress_) {
-                const double share = (lagProgress_ - previous) / (current - previous);
-                movements_[m].rawTime =
-                    timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]);
-                break;
-            }
-            previous = current;
-        }
+    const std::size_t m = movements_.size();
+    movements_.push_back(movement);
+    origins_.insert(origins_.end(), from.begin(), from.end());
+    for (std::size_t c = 0; c < channels_; ++c) {
+        directions_.push_back((to[c] - from[c]) / movement.length);
     }
+    const double reached = crossing(m, values_, {}).time;
+    if (std::isnan(reached)) {
+        movements_.pop_back();
+        origins_.resize(origins_.size() - channels_);
+        directions_.resize(directions_.size() - channels_);
+        return;
+    }
+    movements_[m].rawTime = reached;
+}
+
+RecordingAnalysis::Crossing
+RecordingAnalysis::crossing(std::size_t movement, std::span<const double> signal,
+                            std::span<const std::uint8_t> accepted) const {
+    const Movement& m = movements_[movement];
+    double previous = progress(movement, row(signal, m.first));
+    if (previous >= lagProgress_) {
+        return {timestamps_[m.first], false};
+    }
+    for (std::size_t k = m.first + 1; k <= m.windowEnd; ++k) {
+        if (usable_[k] == 0 || (!accepted.empty() && accepted[k] == 0)) {
+            return {NOT_MEASURED, false};
+        }
+        const double current = progress(movement, row(signal, k));
+        if (current >= lagProgress_) {
+            const double share = (lagProgress_ - previous) / (current - previous);
+            return {timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]), false};
+        }
+        previous = current;
+    }
+    return {NOT_MEASURED, true};
 }
 
 double RecordingAnalysis::progress(std::size_t movement, std::span<const double> point) const {
     const Movement& m = movements_[movement];
-    const auto from = row(values_, m.first);
+    const auto from = std::span<const double>(origins_).subspan(movement * channels_, channels_);
     const auto direction =
         std::span<const double>(directions_).subspan(movement * channels_, channels_);
     double along = 0.0;
@@ -175,23 +370,36 @@ double RecordingAnalysis::progress(std::size_t movement, std::span<const double>
     return along / m.length;
 }
 
+double RecordingAnalysis::rawJitter() const noexcept {
+    if (stillSquares_.empty()) {
+        return NOT_MEASURED;
+    }
+    double sum = 0.0;
+    for (const double square : stillSquares_) {
+        sum += square;
+    }
+    return std::sqrt(sum / static_cast<double>(stillSquares_.size()));
+}
+
 tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& parameters,
-                                               Workspace& workspace) const {
+                                               Workspace& workspace,
+                                               const RecordingAnalysis* lagSource) const {
     const std::size_t rows = timestamps_.size();
     tuning::Measurement result;
     result.parameters = parameters;
     result.samples = rows;
-    result.movements = profile_.movements;
+    result.movements = (lagSource != nullptr ? lagSource : this)->profile_.movements;
     if (rows == 0) {
         return result; // nothing to smooth; the channel count may be anything
     }
 
     workspace.smoothed.resize(values_.size());
     workspace.accepted.resize(rows);
-    OneEuroFilterManager bank(static_cast<std::int64_t>(channels_), parameters.freq,
-                              parameters.minCutOff, parameters.beta, parameters.dCutOff);
-    result.refused =
-        rows - bank.filterSamples(timestamps_, values_, workspace.smoothed, workspace.accepted);
+    {
+        OneEuroFilterManager bank = makeBank(channels_, parameters);
+        result.refused =
+            rows - bank.filterSamples(timestamps_, values_, workspace.smoothed, workspace.accepted);
+    }
     const std::span<const double> smoothed = workspace.smoothed;
     const std::span<const std::uint8_t> accepted = workspace.accepted;
 
@@ -213,34 +421,38 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
         result.jitterRatio = result.smoothedJitter / result.rawJitter;
     }
 
-    std::vector<double>& lags = workspace.lags;
+    if (lagSource == nullptr || lagSource == this) {
+        measureLags(smoothed, accepted, result, workspace.lags);
+        return result;
+    }
+    const std::size_t sourceRows = lagSource->timestamps_.size();
+    workspace.smoothed.resize(lagSource->values_.size());
+    workspace.accepted.resize(sourceRows);
+    OneEuroFilterManager bank = makeBank(channels_, parameters);
+    (void)bank.filterSamples(lagSource->timestamps_, lagSource->values_, workspace.smoothed,
+                             workspace.accepted);
+    lagSource->measureLags(workspace.smoothed, workspace.accepted, result, workspace.lags);
+    return result;
+}
+
+void RecordingAnalysis::measureLags(std::span<const double> smoothed,
+                                    std::span<const std::uint8_t> accepted,
+                                    tuning::Measurement& result, std::vector<double>& lags) const {
     lags.clear();
     for (std::size_t m = 0; m < movements_.size(); ++m) {
         const Movement& movement = movements_[m];
         if (accepted[movement.first] == 0) {
             continue;
         }
-        double previous = progress(m, row(smoothed, movement.first));
-        std::size_t k = movement.first;
-        double reached = previous >= lagProgress_ ? timestamps_[k] : NOT_MEASURED;
-        while (std::isnan(reached) && k < movement.windowEnd && usable_[k + 1] != 0 &&
-               accepted[k + 1] != 0) {
-            ++k;
-            const double current = progress(m, row(smoothed, k));
-            if (current >= lagProgress_) {
-                const double share = (lagProgress_ - previous) / (current - previous);
-                reached = timestamps_[k - 1] + share * (timestamps_[k] - timestamps_[k - 1]);
-            }
-            previous = current;
-        }
-        if (std::isnan(reached)) {
-            if (k < movement.windowEnd) {
-                continue; // interrupted by a refused or unusable sample
-            }
-            reached = timestamps_[k];
+        auto [reached, censored] = crossing(m, smoothed, accepted);
+        if (censored) {
+            reached = timestamps_[movement.windowEnd];
             ++result.lagsCensored;
+        } else if (std::isnan(reached)) {
+            continue; // interrupted by a refused or unusable sample
         }
-        lags.push_back(reached - movement.rawTime);
+        // A causal filter cannot lead the raw signal: an earlier crossing is noise.
+        lags.push_back(std::max(0.0, reached - movement.rawTime));
     }
     result.lagsMeasured = lags.size();
     if (!lags.empty()) {
@@ -252,7 +464,6 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
         result.maxLagMs = *std::ranges::max_element(lags);
         result.medianLagMs = median(lags);
     }
-    return result;
 }
 
 } // namespace pelto::detail

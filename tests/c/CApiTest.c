@@ -559,7 +559,7 @@ static void testTuning(void) {
     CHECK(pelto_tune(timestamps, TUNING_ROWS, values, 1, &options, &result));
     CHECK(result.status == PELTO_TUNING_STATUS_OK && result.has_recommendation);
     CHECK(strcmp(result.status_text, pelto_tuning_status_text(PELTO_TUNING_STATUS_OK)) == 0);
-    CHECK(result.max_lag_ms == 16.0 && result.defaults.samples == TUNING_ROWS);
+    CHECK(result.max_lag_ms == 20.0 && result.defaults.samples == TUNING_ROWS);
     CHECK(result.front_count > 1 && result.front_count <= 625);
     /* The recommendation is the front's member with its parameters, figures included. */
     const pelto_tuning_measurement* best = &result.recommendation;
@@ -571,6 +571,21 @@ static void testTuning(void) {
                    front[i].smoothed_jitter == best->smoothed_jitter;
     }
     CHECK(onFront);
+
+    /* The movements (each switch between the still periods but the first, at the start), and the
+     * whole report as JSON. */
+    pelto_tuning_movement movements[48];
+    size_t found = 0;
+    CHECK(pelto_tuning_movements(timestamps, TUNING_ROWS, values, 1, NULL, movements, 48, &found));
+    CHECK(found == 39 && movements[0].amplitude > 90.0 && movements[0].end_ms < 43 * 16.0 + 64.0);
+    size_t length = 0;
+    CHECK(pelto_tune_json(timestamps, TUNING_ROWS, values, 1, &options, NULL, 0, &length));
+    char* json = malloc(length + 1);
+    CHECK(json != NULL);
+    CHECK(pelto_tune_json(timestamps, TUNING_ROWS, values, 1, &options, json, length + 1, &length));
+    CHECK(json[length] == '\0' && strncmp(json, "{\"status\":\"OK\",", 14) == 0);
+    free(json);
+    CHECK(!pelto_tuning_movements(timestamps, TUNING_ROWS, values, 1, NULL, NULL, 1, &found));
 
     /* A smaller array receives the front's start only; no room at all is fine too. */
     const size_t count = result.front_count;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -18,17 +19,25 @@
 /// is Euclidean, in the channels' unit.
 ///
 /// Classification, from the raw recording alone, so the same for every parameter set:
-/// - A sample is usable when its timestamp and all its values are finite.
-/// - A step joins two consecutive usable samples whose timestamps increase. Its speed is the
-///   distance between them divided by the interval, in channel units per second.
-/// - m is the median step speed. Every median here is the middle value of the sorted list; for
-///   an even count, the upper of the two middle values.
-/// - A step is fast when its speed is above `fastFactor` × m. A movement is a maximal run of
-///   consecutive fast steps: it starts at the sample before its first fast step and ends at the
-///   sample that ends its last.
-/// - A step is still when it is not fast, its speed is at most `stillFactor` × m, and its first
-///   sample comes at least `settleMs` after the end of the latest movement (the smoothed signal is
-///   still catching up there, which the lag measures).
+/// - A sample is usable when its timestamp and all its values are finite. A step joins two
+///   consecutive usable samples whose timestamps increase; the sample period is the median
+///   interval of the steps.
+/// - The speed at a sample is the distance between the samples h before and h after it divided
+///   by their interval, h being the number of sample periods nearest 4 ms (at least 1); it is
+///   not measured when a sample in between is unusable. Over a few milliseconds rather than per
+///   step, it tells eye movements from sample noise at any rate.
+/// - The thresholds adapt to the recording's noise: the fast speed is the fixed point of
+///   mean + `fastFactor` × standard deviation of the speeds below it; the still speed is
+///   mean + `stillFactor` × deviation of the same speeds (at most the fast speed).
+/// - A movement is a run of samples faster than the fast speed, widened while the speed stays
+///   above the still speed, merged with the next when they are at most 20 ms (or 1.5 sample
+///   periods) apart, and dropped when it has a single sample, lasts less than 10 ms including a
+///   sample period, or borders a gap or an end of the recording. Its start and end points are the
+///   means of the still samples within 50 ms before and after it (the movement's own first or last
+///   sample when there is none).
+/// - A step is still when both its samples are still (speed measured, at most the still speed,
+///   outside every movement) and its first sample comes at least `settleMs` after the end of the
+///   latest movement (the smoothed signal is still catching up there, which the lag measures).
 ///
 /// Figures for one parameter set: the recording runs through one fresh OneEuroFilterManager with
 /// one channel per channel of the recording, as filterSamples() does.
@@ -36,20 +45,21 @@
 ///   smoothed signal's steps (`smoothedJitter`) and of the raw signal's (`rawJitter`).
 /// - Lag, for each movement whose end point differs from its start point: progress along the
 ///   movement is 0 at its start point and 1 at its end point (the projection on the line between
-///   them). The raw signal reaches `lagProgress` at time tr, within the movement; the smoothed
-///   signal at time ts, searched from the movement's start up to the next movement's start (or
-///   the recording's last sample). Both times are interpolated linearly between samples, and the
-///   lag is ts - tr. When the smoothed signal has not got there by the end of that window, ts is
-///   the window's last timestamp and the lag is censored: a lower bound, never below a lag
-///   reached in the same window. A movement is left out when a sample the bank refused (or an
-///   unusable one) interrupts the search first.
+///   them). The raw signal reaches `lagProgress` at time tr and the smoothed signal at time ts,
+///   both searched from the movement's first sample up to the next movement's first (or the
+///   recording's last sample) and interpolated linearly between samples. The lag is
+///   max(0, ts - tr): a causal filter cannot lead, so an earlier crossing is noise. When the
+///   smoothed signal has not got there by the end of that window, ts is the window's last
+///   timestamp and the lag is censored: a lower bound. A movement is left out when the raw
+///   signal never gets there, or a sample the bank refused (or an unusable one) interrupts the
+///   search first.
 namespace pelto::tuning {
 
 /// Thresholds of the classification (see the namespace's description).
 struct MeasuringOptions {
-    double fastFactor = 5.0;  ///< fast: speed > fastFactor × median speed
-    double stillFactor = 5.0; ///< still: speed <= stillFactor × median speed (and not fast)
-    double settleMs = 200.0;  ///< still steps this soon after a movement are left out
+    double fastFactor = 6.0;  ///< fast: above mean + fastFactor × deviation of the noise speeds
+    double stillFactor = 3.0; ///< still: at most mean + stillFactor × deviation
+    double settleMs = 150.0;  ///< still steps this soon after a movement are left out
     double lagProgress = 0.9; ///< share of a movement at which the lag is measured, in (0, 1]
 };
 
@@ -85,10 +95,10 @@ struct SignalProfile {
     std::size_t samples = 0;
     std::size_t steps = 0;
     double samplePeriodMs = NOT_MEASURED; ///< median interval of the steps
-    double medianSpeed = NOT_MEASURED;    ///< m
-    double fastSpeed = NOT_MEASURED;      ///< fastFactor × m
-    double stillSpeed = NOT_MEASURED;     ///< stillFactor × m
-    double movementSpeed = NOT_MEASURED;  ///< median speed of the fast steps
+    double medianSpeed = NOT_MEASURED;    ///< median of the speeds
+    double fastSpeed = NOT_MEASURED;      ///< the movement threshold
+    double stillSpeed = NOT_MEASURED;     ///< the still threshold
+    double movementSpeed = NOT_MEASURED;  ///< median peak speed of the movements
     std::size_t stillSteps = 0;           ///< still steps, whatever the bank accepts
     std::size_t movements = 0;
 };
@@ -101,33 +111,57 @@ enum class TuningStatus : std::int64_t {
     NO_MOTION = 3,                ///< the median speed is zero: a constant signal
     NO_MOVEMENTS = 4,             ///< no movement with a lag to measure
     NO_STILL_PERIODS = 5,         ///< no still step to measure jitter on
-    NO_SETTING_WITHIN_BUDGET = 6, ///< every parameter set lags more than the budget
+    NO_SETTING_WITHIN_BUDGET = 6, ///< tuned over budget: the least lag is recommended
+};
+
+/// A movement the classification found. Speeds are in channel units per second.
+struct DetectedMovement {
+    double startMs = NOT_MEASURED;   ///< timestamp of its first sample
+    double endMs = NOT_MEASURED;     ///< timestamp of its last sample
+    double amplitude = NOT_MEASURED; ///< distance from its start point to its end point
+    double peakSpeed = NOT_MEASURED;
+};
+
+/// What the lag figures of a sweep were measured on.
+enum class LagBasis : std::int64_t {
+    RECORDED = 0,    ///< the recording's own movements
+    SYNTHESISED = 1, ///< movements synthesised on the recording's clock and noise
 };
 
 /// One sentence saying what `status` means, e.g. "cannot tune: the signal is constant ...".
 /// Static text; "" for a value that is no case.
 [[nodiscard]] PELTO_EXPORT std::string_view statusText(TuningStatus status) noexcept;
 
+/// The default lag budget, milliseconds: a gaze cursor or gaze-contingent change that follows the
+/// eye within 20 ms lands while vision is still suppressed around the saccade, and a tracker of
+/// any rate, a 30 Hz webcam included, has a setting that keeps it.
+inline constexpr double DEFAULT_MAX_LAG_MS = 20.0;
+
+/// Movements a recording needs for its own lag figures; with fewer, tune() synthesises them.
+inline constexpr std::size_t MIN_MOVEMENTS = 5;
+
 /// The parameter grid and the lag budget of tune().
 ///
-/// minCutOff runs over `minCutOffSteps` values spaced evenly in logarithm from `minCutOffLow` to
-/// `minCutOffHigh` (Hz: the same in every unit). beta multiplies a speed, in channel units per
-/// second, to give Hz, so its grid follows the recording's units: `betaSteps` values spaced
-/// evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the profile's
-/// movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that speed.
-/// A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on which
-/// the bank gives the scaled results: the same physical settings, whatever the units.
+/// The coarse grid: minCutOff runs over `minCutOffSteps` values spaced evenly in logarithm from
+/// `minCutOffLow` to the range's high end (Hz: the same in every unit). beta multiplies a speed, in
+/// channel units per second, to give Hz, so its grid follows the recording's units: `betaSteps`
+/// values spaced evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the
+/// profile's movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that
+/// speed. A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on
+/// which the bank gives the scaled results: the same physical settings, whatever the units.
 struct TuningOptions {
     MeasuringOptions measuring;
     /// Lag budget: the recommendation is the parameter set with the least smoothed jitter whose
-    /// mean lag is at most this. Empty: one nominal sample period (the profile's samplePeriodMs).
+    /// mean lag is at most this. Empty: DEFAULT_MAX_LAG_MS, whatever the sampling rate.
     std::optional<double> maxLagMs;
-    std::size_t minCutOffSteps = 25;
-    double minCutOffLow = 0.01; ///< Hz
-    double minCutOffHigh = 10.0;
-    std::size_t betaSteps = 25;
+    std::size_t minCutOffSteps = 13; ///< the coarse grid; the sweep then refines around its pick
+    double minCutOffLow = 0.01;      ///< Hz
+    /// Hz; the range ends at the lower of this and a quarter of the sampling rate (half the
+    /// Nyquist frequency), so it may be infinite.
+    double minCutOffHigh = std::numeric_limits<double>::infinity();
+    std::size_t betaSteps = 13;
     double boostLow = 0.01; ///< Hz
-    double boostHigh = 1000.0;
+    double boostHigh = 100000.0;
     double freq = OneEuroFilterManager::DEFAULT_FREQUENCY; ///< fixed for every parameter set
     double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
     /// Worker threads; 0: std::thread::hardware_concurrency(). The results do not depend on it.
@@ -139,20 +173,35 @@ struct TuningResult {
     TuningStatus status = TuningStatus::TOO_FEW_SAMPLES;
     SignalProfile profile;
     double maxLagMs = NOT_MEASURED; ///< the budget applied
-    std::vector<double> minCutOffs; ///< the grid's values, ascending
+    std::vector<double> minCutOffs; ///< the coarse grid's values, ascending
     std::vector<double> betas;      ///< ascending
-    /// One measurement per parameter set, minCutOff-major: minCutOffs[i] with betas[j] at
-    /// i × betas.size() + j. Empty unless the sweep ran (status OK or NO_SETTING_WITHIN_BUDGET).
+    /// One measurement per parameter set of the coarse grid, minCutOff-major: minCutOffs[i] with
+    /// betas[j] at i × betas.size() + j. Empty unless the sweep ran (status OK or
+    /// NO_SETTING_WITHIN_BUDGET).
     std::vector<Measurement> grid;
-    /// The Pareto front of (smoothedJitter, meanLagMs) over the grid: the parameter sets that no
-    /// other one beats on both (among equal pairs, the first in grid order), by mean lag
-    /// ascending, hence smoothed jitter descending.
+    /// The Pareto front of (smoothedJitter, meanLagMs) over the coarse grid and its refinements:
+    /// the parameter sets that no other one beats on both (among equal pairs, the first
+    /// measured), by mean lag ascending, hence smoothed jitter descending.
     std::vector<Measurement> front;
-    /// The least smoothed jitter within the budget (ties: less lag, then grid order); one of the
-    /// front's. Present exactly when status is OK.
+    /// The least smoothed jitter within the budget (ties: less lag, then the first measured);
+    /// over budget, the least lag. One of the front's; present exactly when the sweep ran.
     std::optional<Measurement> recommendation;
     /// The class defaults, with the options' freq and dCutOff; measured whatever the status.
     Measurement defaults;
+};
+
+/// Everything tune() found, with what it rests on.
+struct TuningReport {
+    TuningResult result;
+    std::vector<DetectedMovement> movements; ///< the recording's, in time order
+    LagBasis lagBasis = LagBasis::RECORDED;  ///< of the sweep's lag figures
+    bool budgetGiven = false;                ///< the budget is the options' maxLagMs
+    bool overBudget = false;                 ///< the recommendation lags more than the budget
+    bool atSearchEdge = false; ///< the recommendation sits at an end of a parameter range
+    double clockPrecisionMs = NOT_MEASURED; ///< the largest power of ten dividing every timestamp
+    /// The refinements' measurements, after the coarse grid's; parameter sets in order of
+    /// measuring.
+    std::vector<Measurement> refined;
 };
 
 /// The classification of a recording.
@@ -171,17 +220,40 @@ struct TuningResult {
                                                const FilterParameters& parameters = {},
                                                const MeasuringOptions& options = {});
 
-/// Measures every parameter set of the grid and recommends one. A recording that cannot be
-/// tuned gives its status, not an exception, and no sweep runs: fewer than two consecutive
-/// usable samples, every sample refused, a constant signal, no movement or no still step.
+/// Measures every parameter set of the coarse grid, then twice a finer grid around the pick, and
+/// recommends one. Jitter is measured on the recording; lag too when it has at least
+/// MIN_MOVEMENTS movements to measure, else on movements synthesised on its own clock (its
+/// timestamps), with its still noise and its typical amplitude (the median of its movements', or
+/// half the spread of its values without one). A recording that cannot be tuned gives its
+/// status, not an exception, and no sweep runs: fewer than two consecutive usable samples, every
+/// sample refused, a constant signal, or no still step.
 ///
 /// The parameter sets run on `options.threads` threads started and joined within the call; the
 /// results are the same for any thread count. Memory: one smoothed copy of the recording, plus
 /// one flag per sample, per thread. Throws as profile() does, also when a grid has no step, the
-/// grid's size overflows std::size_t, a range is not positive and finite with low <= high, or
-/// maxLagMs is NaN; std::bad_alloc.
+/// grid's size overflows std::size_t, a range is not positive with low <= high (finite but for
+/// minCutOffHigh), or maxLagMs is NaN; std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
                                              std::span<const double> values, std::size_t channels,
                                              const TuningOptions& options = {});
+
+/// tune(), with the movements, the lag's basis and the search's flags. Throws as tune() does.
+[[nodiscard]] PELTO_EXPORT TuningReport tuneReport(std::span<const double> timestamps,
+                                                   std::span<const double> values,
+                                                   std::size_t channels,
+                                                   const TuningOptions& options = {});
+
+/// The movements of a recording, as the classification finds them. Throws as profile() does.
+[[nodiscard]] PELTO_EXPORT std::vector<DetectedMovement>
+detectMovements(std::span<const double> timestamps, std::span<const double> values,
+                std::size_t channels, const MeasuringOptions& options = {});
+
+/// A report as one JSON object (UTF-8, no trailing newline): "status", "statusCode",
+/// "message", "budget" {"maxLagMs", "basis"}, "lagBasis", "clockPrecisionMs", "overBudget",
+/// "atSearchEdge", "profile" (with "movements" [{"startMs", "endMs", "amplitude",
+/// "peakSpeed"}]), "front", "recommendation" {"freq", "minCutOff", "beta", "dCutOff"} and
+/// "recommendationFigures", or null for both, and "defaults". A figure without data is null;
+/// numbers round-trip exactly.
+[[nodiscard]] PELTO_EXPORT std::string toJson(const TuningReport& report);
 
 } // namespace pelto::tuning
