@@ -697,6 +697,10 @@ typedef struct pelto_tuning_options {
     double still_factor;
     double settle_ms;
     double lag_progress;
+    /* From here on, members a caller built with an older, shorter struct leaves to their
+     * defaults: */
+    int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially EXACT */
+    int64_t derivative_source;   /* PELTO_DERIVATIVE_SOURCE_*; initially RAW */
 } pelto_tuning_options;
 
 /// What one parameter set does to the recording: Measurement, member for member (NaN: no data).
@@ -745,9 +749,11 @@ PELTO_EXPORT void pelto_tuning_options_init(pelto_tuning_options* options) PELTO
 /// the status saying why. The front is written into the caller's array by mean lag ascending.
 ///
 /// False, and nothing written, when `result` is NULL or its size is less than
-/// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than
-/// sizeof(pelto_tuning_options), `channels` is 0, `timestamps` or `values` is NULL with rows,
-/// `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs out.
+/// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than the first
+/// release's (offsetof(pelto_tuning_options, timestamp_precision); members past its size take
+/// their defaults), a choice is no case, `channels` is 0, `timestamps` or `values` is NULL with
+/// rows, `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs
+/// out.
 PELTO_EXPORT bool pelto_tune(const double* timestamps, size_t rows, const double* values,
                              size_t channels, const pelto_tuning_options* options,
                              pelto_tuning_result* result) PELTO_NOEXCEPT;

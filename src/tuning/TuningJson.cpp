@@ -108,6 +108,13 @@ void parameters(Writer& json, const FilterParameters& p) {
     json.close('}');
 }
 
+void choices(Writer& json, const BankChoices& c) {
+    json.key("timestampPrecision");
+    json.string(description(c.precision));
+    json.key("derivative");
+    json.string(description(c.derivative));
+}
+
 void figures(Writer& json, const Measurement& m) {
     json.open('{');
     json.key("parameters");
@@ -173,6 +180,7 @@ std::string toJson(const TuningReport& report) {
     json.boolean(report.overBudget);
     json.key("atSearchEdge");
     json.boolean(report.atSearchEdge);
+    choices(json, report.choices);
 
     json.key("profile");
     json.open('{');
@@ -205,7 +213,15 @@ std::string toJson(const TuningReport& report) {
     json.close(']');
     json.key("recommendation");
     if (result.recommendation) {
-        parameters(json, result.recommendation->parameters);
+        // What a bank needs to smooth as the sweep did: the parameters and the choices.
+        const FilterParameters& p = result.recommendation->parameters;
+        json.open('{');
+        figure(json, "freq", p.freq);
+        figure(json, "minCutOff", p.minCutOff);
+        figure(json, "beta", p.beta);
+        figure(json, "dCutOff", p.dCutOff);
+        choices(json, report.choices);
+        json.close('}');
     } else {
         json.null();
     }

@@ -584,7 +584,24 @@ static void testTuning(void) {
     CHECK(json != NULL);
     CHECK(pelto_tune_json(timestamps, TUNING_ROWS, values, 1, &options, json, length + 1, &length));
     CHECK(json[length] == '\0' && strncmp(json, "{\"status\":\"OK\",", 14) == 0);
+    CHECK(strstr(json, "\"timestampPrecision\":\"EXACT\",\"derivative\":\"RAW\"") != NULL);
     free(json);
+    /* The banks' choices; a caller of the first release, whose struct ends before them, gets the
+     * defaults; a choice that is no case is refused. */
+    options.derivative_source = PELTO_DERIVATIVE_SOURCE_FILTERED;
+    CHECK(pelto_tune_json(timestamps, TUNING_ROWS, values, 1, &options, NULL, 0, &length));
+    json = malloc(length + 1);
+    CHECK(json != NULL &&
+          pelto_tune_json(timestamps, TUNING_ROWS, values, 1, &options, json, length + 1, &length));
+    CHECK(strstr(json, "\"derivative\":\"FILTERED\"") != NULL);
+    free(json);
+    options.size = offsetof(pelto_tuning_options, timestamp_precision);
+    CHECK(pelto_tuning_movements(timestamps, TUNING_ROWS, values, 1, &options, NULL, 0, &found));
+    options.size = sizeof options;
+    options.timestamp_precision = 2;
+    CHECK(!pelto_tuning_movements(timestamps, TUNING_ROWS, values, 1, &options, NULL, 0, &found));
+    pelto_tuning_options_init(&options);
+    options.threads = 2;
     CHECK(!pelto_tuning_movements(timestamps, TUNING_ROWS, values, 1, NULL, NULL, 1, &found));
 
     /* A smaller array receives the front's start only; no room at all is fine too. */
