@@ -22,6 +22,11 @@
  * - NULL handles get a defined answer: false, 0, 0.0, NULL or nothing done, as each function says.
  * - No C++ exception leaves a function of this header. Where memory runs out, a function answers
  *   NULL, false or 0 and changes nothing.
+ * - Versioned structs begin with their size in bytes, which the caller sets (the _init functions
+ *   do): members past it take their defaults, so a caller built with an older, shorter struct
+ *   keeps working; a size below the first release's is refused. The delegate table's size field
+ *   keeps its first release's name, struct_size (hosts' sources use it); the others are `size`.
+ *   An output struct (pelto_tuning_result) must be at least its current size.
  * - Threads: the library starts no thread, except pelto_tune, which joins its threads before it
  *   returns. Retain and release may run on any thread; every other
  *   function follows the C++ operation it carries (filter banks, trackers and options are not
