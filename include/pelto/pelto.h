@@ -267,8 +267,7 @@ PELTO_EXPORT bool pelto_derivative_source_is_valid(int64_t raw_value) PELTO_NOEX
 PELTO_EXPORT const char* pelto_derivative_source_description(int64_t raw_value) PELTO_NOEXCEPT;
 
 /// A bank's construction choices beyond its parameters. Fill it with pelto_filter_options_init,
-/// then change what you need. Members past `size` bytes take their defaults, so a caller built
-/// with an older, shorter struct keeps working.
+/// then change what you need (a versioned struct, see the conventions above).
 typedef struct pelto_filter_options {
     size_t size; /* sizeof(pelto_filter_options), set by pelto_filter_options_init */
     int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially WHOLE_MILLISECONDS */
@@ -279,8 +278,8 @@ typedef struct pelto_filter_options {
 PELTO_EXPORT void pelto_filter_options_init(pelto_filter_options* options) PELTO_NOEXCEPT;
 
 /// pelto_one_euro_filter_manager_create with construction choices; `options` NULL: the defaults,
-/// the same bank. NULL when the channels cannot be allocated, `options->size` is less than
-/// sizeof(size_t), or a choice is no case.
+/// the same bank. NULL when the channels cannot be allocated, `options->size` is less than this
+/// first release's sizeof(pelto_filter_options), or a choice is no case.
 PELTO_EXPORT pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_with_options(
     int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
     const pelto_filter_options* options) PELTO_NOEXCEPT;

@@ -479,11 +479,11 @@ pelto_one_euro_filter_manager_create_with_options(int64_t count, double freq, do
     pelto_filter_options chosen{};
     pelto_filter_options_init(&chosen);
     if (options != nullptr) {
-        if (options->size < sizeof options->size) {
+        // Its first release is this one: a later, longer struct brings members unknown here.
+        if (options->size < sizeof chosen) {
             return nullptr;
         }
-        // Only the members the caller's struct holds: an older, shorter one leaves the rest.
-        std::memcpy(&chosen, options, std::min(options->size, sizeof chosen));
+        std::memcpy(&chosen, options, sizeof chosen);
     }
     const std::optional<pelto::TimestampPrecision> precision =
         pelto::fromRawValue<pelto::TimestampPrecision>(chosen.timestamp_precision);
