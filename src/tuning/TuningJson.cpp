@@ -99,20 +99,24 @@ void tally(Writer& json, std::string_view name, std::size_t value) {
     json.count(value);
 }
 
-void parameters(Writer& json, const FilterParameters& p) {
-    json.open('{');
-    figure(json, "freq", p.freq);
-    figure(json, "minCutOff", p.minCutOff);
-    figure(json, "beta", p.beta);
-    figure(json, "dCutOff", p.dCutOff);
-    json.close('}');
-}
-
 void choices(Writer& json, const BankChoices& c) {
     json.key("timestampPrecision");
     json.string(description(c.precision));
     json.key("derivative");
     json.string(description(c.derivative));
+}
+
+// With `with`, also the choices: all a bank needs to smooth as the sweep did.
+void parameters(Writer& json, const FilterParameters& p, const BankChoices* with = nullptr) {
+    json.open('{');
+    figure(json, "freq", p.freq);
+    figure(json, "minCutOff", p.minCutOff);
+    figure(json, "beta", p.beta);
+    figure(json, "dCutOff", p.dCutOff);
+    if (with != nullptr) {
+        choices(json, *with);
+    }
+    json.close('}');
 }
 
 void figures(Writer& json, const Measurement& m) {
@@ -213,15 +217,7 @@ std::string toJson(const TuningReport& report) {
     json.close(']');
     json.key("recommendation");
     if (result.recommendation) {
-        // What a bank needs to smooth as the sweep did: the parameters and the choices.
-        const FilterParameters& p = result.recommendation->parameters;
-        json.open('{');
-        figure(json, "freq", p.freq);
-        figure(json, "minCutOff", p.minCutOff);
-        figure(json, "beta", p.beta);
-        figure(json, "dCutOff", p.dCutOff);
-        choices(json, report.choices);
-        json.close('}');
+        parameters(json, result.recommendation->parameters, &report.choices);
     } else {
         json.null();
     }
