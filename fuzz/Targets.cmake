@@ -12,5 +12,5 @@
 
 pelto_fuzz_target(
   CsvReaderFuzzer SOURCES ../examples/demo/CsvReader.cpp ../examples/demo/CsvWriter.cpp
-                          ../examples/demo/SmoothedTrace.cpp ../examples/demo/SvgPlot.cpp)
+                          ../examples/demo/SmoothedTrace.cpp ../examples/demo/TracePlot.cpp)
 pelto_fuzz_target(FilterBankFuzzer)
