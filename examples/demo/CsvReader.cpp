@@ -253,11 +253,6 @@ CsvTable parseCsvTable(std::istream& in, const std::string& sourceName) {
     return table;
 }
 
-CsvTable readCsvTable(const std::filesystem::path& path) {
-    std::ifstream in = openForReading(path);
-    return parseCsvTable(in, path.string());
-}
-
 Trace parseTraceCsv(std::istream& in, const std::string& sourceName) {
     CsvLineReader reader(in, sourceName, MAX_CHANNELS + 1);
     std::vector<CsvField> fields;

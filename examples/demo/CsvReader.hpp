@@ -92,10 +92,6 @@ struct NumberReading {
 /// count differs from the first line's, and whatever CsvLineReader refuses.
 [[nodiscard]] CsvTable parseCsvTable(std::istream& in, const std::string& sourceName);
 
-/// parseCsvTable() on the file at `path`; also throws DemoError naming the file when it is
-/// missing, a directory or unreadable.
-[[nodiscard]] CsvTable readCsvTable(const std::filesystem::path& path);
-
 /// Reads a gaze recording as a stream: the first column is the timestamp in milliseconds (a
 /// finite number within +-2^63), every further column one channel whose values are numbers,
 /// "nan" or an empty field marking a missing value. One to MAX_CHANNELS channels. A header line
