@@ -2,7 +2,9 @@
 // the native library. Every call is synchronous once this module has loaded.
 
 import createPeltoModule from './dist/pelto-wasm.mjs';
-import { fromNull, MEASURING_DEFAULTS, TUNING_DEFAULTS, tuningResultFromJson } from './result.mjs';
+import {
+    fromNull, MEASURING_DEFAULTS, measurementFromJson, TUNING_DEFAULTS, tuningResultFromJson,
+} from './result.mjs';
 
 export { MEASURING_DEFAULTS, TUNING_DEFAULTS, tuningResultFromJson };
 
@@ -292,19 +294,19 @@ function call(symbol, r, ...optionArrays) {
     return { answer, text };
 }
 
-/** The classification of a recording: SignalProfile. */
+/** The classification of a recording: SignalProfile, with its movements. */
 export function profile(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...MEASURING_DEFAULTS, ...options };
-    return call('_pelto_web_profile', r, optionArray(MEASURING_OPTIONS, o)).answer;
+    return call('_pelto_web_profile', r, optionArray(MEASURING_OPTIONS, o)).answer.profile;
 }
 
 /** What one parameter set does to a recording: Measurement. */
 export function measure(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...MEASURING_DEFAULTS, ...DEFAULTS, ...options };
-    return call('_pelto_web_measure', r, optionArray(PARAMETERS, o),
-        optionArray(MEASURING_OPTIONS, o)).answer;
+    return measurementFromJson(call('_pelto_web_measure', r, optionArray(PARAMETERS, o),
+        optionArray(MEASURING_OPTIONS, o)).answer.defaults);
 }
 
 /** Sweeps minCutOff and beta over a recording and recommends a setting: TuningResult. */

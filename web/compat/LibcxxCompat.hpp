@@ -19,9 +19,9 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 
 namespace std { // NOLINT(cert-dcl58-cpp): fills in what this standard library lacks
@@ -67,7 +67,9 @@ template <class Range, class Iterator> constexpr void nth_element(Range&& range,
 template <class Range, class Out> constexpr void copy(Range&& range, Out out) {
     std::copy(std::begin(range), std::end(range), out);
 }
-template <class Range> void sort(Range&& range) { std::sort(std::begin(range), std::end(range)); }
+template <class Range> void sort(Range&& range) {
+    std::sort(std::begin(range), std::end(range));
+}
 template <class Range, class Compare> void stable_sort(Range&& range, Compare compare) {
     std::stable_sort(std::begin(range), std::end(range), std::move(compare));
 }

@@ -18,11 +18,7 @@ export function snippets(channels, minCutOff, beta, freq, dCutOff) {
     ].join('\n');
 }
 
-/** The tuning result's JSON form, with the setting chosen on the page. */
-export function tuningJson(result, chosen) {
-    const json = result.toJSON();
-    if (chosen) {
-        json.chosen = { minCutOff: chosen.minCutOff, beta: chosen.beta, measurement: chosen.measurement };
-    }
-    return `${JSON.stringify(json, null, 2)}\n`;
+/** The tuning result as the library writes it (the demo's tuning.json). */
+export function tuningJson(result) {
+    return `${result.text}\n`;
 }

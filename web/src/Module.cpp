@@ -1,9 +1,7 @@
-// The WebAssembly module's own entry points: the tuning component with its results as JSON text
-// (the filter bank is reached through the C interface, <pelto/pelto.h>). Options arrive as flat
-// arrays of doubles in the order of the *_OPTIONS lists of pelto.mjs; errors come back as
-// {"error": "..."}.
-
-#include "ResultJson.hpp"
+// The WebAssembly module's own entry points: the tuning component, its answers in the library's
+// one JSON form, toJson() (the filter bank is reached through the C interface, <pelto/pelto.h>).
+// Options arrive as flat arrays of doubles in the order of the *_OPTIONS lists of pelto.mjs;
+// errors come back as {"error": "..."}.
 
 #include <pelto/tuning/Tuning.hpp>
 
@@ -13,6 +11,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -38,16 +37,22 @@ std::size_t steps(double count) {
     return static_cast<std::size_t>(count);
 }
 
+std::string errorJson(std::string_view message) {
+    std::string text = R"({"error":")";
+    for (const char c : message) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+        }
+        text += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+    return text + "\"}";
+}
+
 template <class Call> const char* guarded(const Call& call) {
     try {
         return reply(call());
     } catch (const std::exception& error) {
-        web::JsonWriter out;
-        out.open('{');
-        out.key("error");
-        out.string(error.what());
-        out.close('}');
-        return reply(out.text());
+        return reply(errorJson(error.what()));
     }
 }
 
@@ -55,16 +60,22 @@ template <class Call> const char* guarded(const Call& call) {
 
 extern "C" {
 
-// measuring: fastFactor, stillFactor, settleMs, lagProgress.
+// measuring: fastFactor, stillFactor, settleMs, lagProgress. The answer is a report holding the
+// profile and the movements only ("profile"); its other fields mean nothing.
 const char* pelto_web_profile(const double* timestamps, std::size_t rows, const double* values,
                               std::size_t channels, const double* measuring) {
     return guarded([&] {
-        return web::toJson(tuning::profile({timestamps, rows}, {values, rows * channels}, channels,
-                                           measuringOf(measuring)));
+        const std::span<const double> t{timestamps, rows};
+        const std::span<const double> v{values, rows * channels};
+        tuning::TuningReport report;
+        report.result.profile = tuning::profile(t, v, channels, measuringOf(measuring));
+        report.movements = tuning::detectMovements(t, v, channels, measuringOf(measuring));
+        return tuning::toJson(report);
     });
 }
 
-// parameters: freq, minCutOff, beta, dCutOff; measuring as above.
+// parameters: freq, minCutOff, beta, dCutOff; measuring as above. The answer is a report holding
+// the measurement as its "defaults"; its other fields mean nothing.
 const char* pelto_web_measure(const double* timestamps, std::size_t rows, const double* values,
                               std::size_t channels, const double* parameters,
                               const double* measuring) {
@@ -73,8 +84,10 @@ const char* pelto_web_measure(const double* timestamps, std::size_t rows, const 
                                          .minCutOff = parameters[1],
                                          .beta = parameters[2],
                                          .dCutOff = parameters[3]};
-        return web::toJson(tuning::measure({timestamps, rows}, {values, rows * channels}, channels,
-                                           p, measuringOf(measuring)));
+        tuning::TuningReport report;
+        report.result.defaults = tuning::measure({timestamps, rows}, {values, rows * channels},
+                                                 channels, p, measuringOf(measuring));
+        return tuning::toJson(report);
     });
 }
 
@@ -97,8 +110,8 @@ const char* pelto_web_tune(const double* timestamps, std::size_t rows, const dou
         if (o[0] != 0.0) {
             t.maxLagMs = o[1];
         }
-        return web::toJson(
-            tuning::tune({timestamps, rows}, {values, rows * channels}, channels, t));
+        return tuning::toJson(
+            tuning::tuneReport({timestamps, rows}, {values, rows * channels}, channels, t));
     });
 }
 
