@@ -34,8 +34,13 @@ export declare const TuningStatus: Enum<{
 /** The library's version text, e.g. "1.0.0-simulator". */
 export declare const version: string;
 
-/** How a bank reads timestamps: truncated to whole milliseconds. */
-export declare const TimestampPrecision: { readonly WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS' };
+/** How a bank reads timestamps: truncated to whole milliseconds, or exactly as given. */
+export type TimestampPrecisionName = 'WHOLE_MILLISECONDS' | 'EXACT';
+export declare const TimestampPrecision: {
+    readonly WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS'; readonly EXACT: 'EXACT' };
+/** What a bank takes rates of change against: the previous input, or the previous smoothed value. */
+export type DerivativeSourceName = 'RAW' | 'FILTERED';
+export declare const DerivativeSource: { readonly RAW: 'RAW'; readonly FILTERED: 'FILTERED' };
 
 /** A filter bank's construction options; unset ones take the class defaults. */
 export interface BankOptions {
@@ -44,7 +49,8 @@ export interface BankOptions {
     minCutOff?: number; // Hz; 0 or less: 1
     beta?: number;      // taken as given: 0.007
     dCutOff?: number;   // Hz; 0 or less: 1
-    timestampPrecision?: 'WHOLE_MILLISECONDS';
+    timestampPrecision?: TimestampPrecisionName; // WHOLE_MILLISECONDS (smooth(): EXACT)
+    derivative?: DerivativeSourceName;            // RAW
 }
 export declare const DEFAULTS: Readonly<Required<BankOptions>>;
 
@@ -53,7 +59,8 @@ export declare class OneEuroFilterManager {
     constructor(options?: BankOptions);
     readonly count: number;
     readonly options: Readonly<Required<BankOptions>>;
-    readonly timestampPrecision: 'WHOLE_MILLISECONDS';
+    readonly timestampPrecision: TimestampPrecisionName;
+    readonly derivative: DerivativeSourceName;
     /** Smooths one sample (timestamp in ms); false when the bank refused it. */
     filterValues(timestamp: number, values: Numbers): boolean;
     /** A copy of the latest smoothed values. */
@@ -100,27 +107,34 @@ export interface Measurement {
 export interface SignalProfile {
     samples: number; steps: number; samplePeriodMs: number; medianSpeed: number;
     fastSpeed: number; stillSpeed: number; movementSpeed: number; stillSteps: number;
-    movements: number;
+    movements: DetectedMovement[];
+}
+/** A movement the classification found: its first and last timestamps, ms. */
+export interface DetectedMovement {
+    startMs: number; endMs: number; amplitude: number; peakSpeed: number;
 }
 export interface TuningResult {
     status: number;   // a TuningStatus value
     ok: boolean;
     message: string;  // "tuned: ..." or "cannot tune: ..."
     profile: SignalProfile;
-    recommendation: Measurement | null;
+    movements: DetectedMovement[];   // the profile's
+    recommendation: Measurement | null; // present whenever the sweep ran, over budget too
     defaults: Measurement;
     lagBudgetMs: number;
-    minCutOffGrid: Float64Array;
-    betaGrid: Float64Array;
-    grid: Measurement[];             // minCutOff-major
-    gridSmoothedJitter: Float64Array; // M × B, row-major
-    gridMeanLagMs: Float64Array;
+    budgetGiven: boolean;            // the options' maxLagMs, not the default budget
+    lagBasis: 'recorded' | 'synthesised';
+    clockPrecisionMs: number;
+    overBudget: boolean;
+    atSearchEdge: boolean;
     front: Measurement[];            // by mean lag ascending
     frontMinCutOff: Float64Array;
     frontBeta: Float64Array;
     frontSmoothedJitter: Float64Array;
     frontMeanLagMs: Float64Array;
-    /** The JSON form (NaN as null). */
+    /** The library's JSON text of the report (the demo's tuning.json). */
+    text: string;
+    /** That JSON form, parsed (NaN as null). */
     toJSON(): object;
 }
 

@@ -16,6 +16,12 @@ const cases = [
         minCutOff: 0.3, beta: 0.05, maxLagMs: 40 },
     { name: 'one channel without faults', recording: gaze({ channels: 1, seed: 3, faults: false }),
         minCutOff: 2.5, beta: 0 },
+    { name: 'exact timestamps', recording: gaze({ seed: 9 }), minCutOff: 1, beta: 0.007,
+        timestampPrecision: 'EXACT' },
+    { name: 'rates of change against the smoothed values', recording: gaze({ channels: 3, seed: 4 }),
+        minCutOff: 0.5, beta: 0.02, derivative: 'FILTERED' },
+    { name: 'exact timestamps, smoothed rates of change', recording: gaze({ channels: 1, seed: 6 }),
+        minCutOff: 1.5, beta: 0.1, timestampPrecision: 'EXACT', derivative: 'FILTERED' },
     { name: 'a constant signal, which cannot be tuned', recording: {
         timestamps: Float64Array.from({ length: 50 }, (_, i) => i * 16.5),
         values: new Float64Array(100).fill(3), channels: 2 }, minCutOff: 1, beta: 0.007 },
@@ -27,7 +33,10 @@ for (const c of cases) {
         const expected = native(helper, c.recording, c);
         const options = { channels, minCutOff: c.minCutOff, beta: c.beta };
 
-        const bank = new pelto.OneEuroFilterManager({ ...options, count: channels });
+        const choices = { timestampPrecision: c.timestampPrecision ?? 'WHOLE_MILLISECONDS',
+            derivative: c.derivative ?? 'RAW' };
+        const bank = new pelto.OneEuroFilterManager({ ...options, ...choices, count: channels });
+        assert.equal(bank.options.derivative, choices.derivative);
         const block = bank.filterSamples(timestamps, values);
         assert.deepEqual(Array.from(block.smoothed), expected.smoothed);
         assert.deepEqual(Array.from(block.accepted), expected.accepted);
@@ -69,7 +78,8 @@ test('per-sample calls, split blocks and clones give the block call\'s bits', ()
 
 test('smooth() marks refused rows with NaN', () => {
     const { timestamps, values } = gaze({ rows: 800 });
-    const bank = new pelto.OneEuroFilterManager().filterSamples(timestamps, values);
+    const bank = new pelto.OneEuroFilterManager({ timestampPrecision: 'EXACT' })
+        .filterSamples(timestamps, values);
     const smoothed = pelto.smooth(timestamps, values);
     bank.accepted.forEach((flag, row) => {
         const expected = flag ? Array.from(bank.smoothed.subarray(2 * row, 2 * row + 2)) : [NaN, NaN];
@@ -84,7 +94,7 @@ test('refusals and errors', () => {
     assert.equal(bank.filterValues(Infinity, [1, 2]), false);
     assert.throws(() => bank.filterSamples([1, 2], [1, 2, 3]), /2 timestamps with 2 channels/);
     assert.throws(() => new pelto.OneEuroFilterManager({ count: 2 ** 40 }), RangeError);
-    assert.throws(() => new pelto.OneEuroFilterManager({ timestampPrecision: 'EXACT' }), RangeError);
+    assert.throws(() => new pelto.OneEuroFilterManager({ derivative: 'SMOOTHED' }), RangeError);
     const { timestamps, values } = gaze({ rows: 100 });
     assert.throws(() => pelto.tune(timestamps, values, { lagProgress: 2 }), RangeError);
     assert.throws(() => pelto.tune(timestamps, values, { minCutOffSteps: 1.5 }), /whole number/);
