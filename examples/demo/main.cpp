@@ -172,6 +172,10 @@ pelto::tuning::FilterParameters filterParameters(const BankParameters& bank) {
         .freq = bank.freq, .minCutOff = bank.minCutOff, .beta = bank.beta, .dCutOff = bank.dCutOff};
 }
 
+pelto::tuning::BankChoices bankChoices(const BankParameters& bank) {
+    return {.precision = bank.precision, .derivative = bank.derivative};
+}
+
 // The lag figures of a measurement, in milliseconds.
 std::string describeLags(const Measurement& measurement) {
     return "mean " + fixed(measurement.meanLagMs, 1) + ", median " +
@@ -235,8 +239,8 @@ TuningFiles runTuning(const DemoOptions& options, const Trace& trace) {
     sweep.maxLagMs = options.maxLagMs;
     sweep.freq = options.bank.freq;
     sweep.dCutOff = options.bank.dCutOff;
-    const pelto::tuning::TuningReport report =
-        pelto::tuning::tuneReport(trace.timestamps, trace.values, trace.channelCount(), sweep);
+    const pelto::tuning::TuningReport report = pelto::tuning::tuneReport(
+        trace.timestamps, trace.values, trace.channelCount(), sweep, bankChoices(options.bank));
     const pelto::tuning::TuningResult& result = report.result;
     TuningFiles files{.json = pelto::tuning::toJson(report) + "\n", .plot = std::nullopt};
     printRow("movements", std::to_string(report.movements.size()) + " found, " +
@@ -336,8 +340,9 @@ int run(const DemoOptions& options) {
 
     std::cout << "\n2. Smoothing\n";
     const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
-    const Measurement summary = pelto::tuning::measure(
-        trace.timestamps, trace.values, trace.channelCount(), filterParameters(options.bank));
+    const Measurement summary =
+        pelto::tuning::measure(trace.timestamps, trace.values, trace.channelCount(),
+                               filterParameters(options.bank), {}, bankChoices(options.bank));
     printRow("trace", describeTrace(options, trace));
     printRow("filter bank", describeBank(trace, options.bank));
     printRow("samples", std::to_string(summary.samples) + ", of which " +

@@ -13,6 +13,7 @@
 #include <pelto/platform/Rect.hpp>
 #include <pelto/tracker/Delegates.hpp>
 #include <pelto/tracker/GazeTracker.hpp>
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
 #include <pelto/types/GazeInfo.hpp>
 #include <pelto/types/UserStatusOption.hpp>

@@ -22,6 +22,11 @@
  * - NULL handles get a defined answer: false, 0, 0.0, NULL or nothing done, as each function says.
  * - No C++ exception leaves a function of this header. Where memory runs out, a function answers
  *   NULL, false or 0 and changes nothing.
+ * - Versioned structs begin with their size in bytes, which the caller sets (the _init functions
+ *   do): members past it take their defaults, so a caller built with an older, shorter struct
+ *   keeps working; a size below the first release's is refused. The delegate table's size field
+ *   keeps its first release's name, struct_size (hosts' sources use it); the others are `size`.
+ *   An output struct (pelto_tuning_result) must be at least its current size.
  * - Threads: the library starts no thread, except pelto_tune, which joins its threads before it
  *   returns. Retain and release may run on any thread; every other
  *   function follows the C++ operation it carries (filter banks, trackers and options are not
@@ -262,8 +267,7 @@ PELTO_EXPORT bool pelto_derivative_source_is_valid(int64_t raw_value) PELTO_NOEX
 PELTO_EXPORT const char* pelto_derivative_source_description(int64_t raw_value) PELTO_NOEXCEPT;
 
 /// A bank's construction choices beyond its parameters. Fill it with pelto_filter_options_init,
-/// then change what you need. Members past `size` bytes take their defaults, so a caller built
-/// with an older, shorter struct keeps working.
+/// then change what you need (a versioned struct, see the conventions above).
 typedef struct pelto_filter_options {
     size_t size; /* sizeof(pelto_filter_options), set by pelto_filter_options_init */
     int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially WHOLE_MILLISECONDS */
@@ -274,8 +278,8 @@ typedef struct pelto_filter_options {
 PELTO_EXPORT void pelto_filter_options_init(pelto_filter_options* options) PELTO_NOEXCEPT;
 
 /// pelto_one_euro_filter_manager_create with construction choices; `options` NULL: the defaults,
-/// the same bank. NULL when the channels cannot be allocated, `options->size` is less than
-/// sizeof(size_t), or a choice is no case.
+/// the same bank. NULL when the channels cannot be allocated, `options->size` is less than this
+/// first release's sizeof(pelto_filter_options), or a choice is no case.
 PELTO_EXPORT pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create_with_options(
     int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
     const pelto_filter_options* options) PELTO_NOEXCEPT;
@@ -697,6 +701,10 @@ typedef struct pelto_tuning_options {
     double still_factor;
     double settle_ms;
     double lag_progress;
+    /* From here on, members a caller built with an older, shorter struct leaves to their
+     * defaults: */
+    int64_t timestamp_precision; /* PELTO_TIMESTAMP_PRECISION_*; initially EXACT */
+    int64_t derivative_source;   /* PELTO_DERIVATIVE_SOURCE_*; initially RAW */
 } pelto_tuning_options;
 
 /// What one parameter set does to the recording: Measurement, member for member (NaN: no data).
@@ -745,9 +753,11 @@ PELTO_EXPORT void pelto_tuning_options_init(pelto_tuning_options* options) PELTO
 /// the status saying why. The front is written into the caller's array by mean lag ascending.
 ///
 /// False, and nothing written, when `result` is NULL or its size is less than
-/// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than
-/// sizeof(pelto_tuning_options), `channels` is 0, `timestamps` or `values` is NULL with rows,
-/// `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs out.
+/// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than the first
+/// release's (offsetof(pelto_tuning_options, timestamp_precision); members past its size take
+/// their defaults), a choice is no case, `channels` is 0, `timestamps` or `values` is NULL with
+/// rows, `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs
+/// out.
 PELTO_EXPORT bool pelto_tune(const double* timestamps, size_t rows, const double* values,
                              size_t channels, const pelto_tuning_options* options,
                              pelto_tuning_result* result) PELTO_NOEXCEPT;

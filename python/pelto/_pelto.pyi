@@ -201,6 +201,8 @@ def measure(
     still_factor: float = 3.0,
     settle_ms: float = 150.0,
     lag_progress: float = 0.9,
+    precision: TimestampPrecision | int = ...,
+    derivative: DerivativeSource | int = ...,
 ) -> Measurement: ...
 def tune(
     timestamps: _Samples,
@@ -220,6 +222,8 @@ def tune(
     still_factor: float = 3.0,
     settle_ms: float = 150.0,
     lag_progress: float = 0.9,
+    precision: TimestampPrecision | int = ...,
+    derivative: DerivativeSource | int = ...,
 ) -> TuningResult: ...
 
 class GazeTracker:

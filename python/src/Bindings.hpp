@@ -109,3 +109,4 @@ PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeInfo);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::UserStatusOption);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::Measurement);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningResult);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningReport);

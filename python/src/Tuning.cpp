@@ -127,6 +127,16 @@ constexpr const char* MEASURING_ARGUMENTS =
     "`settle_ms` after a movement; the lag is timed where the smoothed signal reaches "
     "`lag_progress` (in (0, 1]) of each movement, from and to the still periods around it.";
 
+constexpr const char* CHOICE_ARGUMENTS =
+    " The banks read timestamps as `precision` says (TimestampPrecision; EXACT unless told "
+    "otherwise: a recording's clock is what it is) and take rates of change against "
+    "`derivative` (DerivativeSource).";
+
+tuning::BankChoices bankChoices(std::int64_t precision, std::int64_t derivative) {
+    return {caseOf<TimestampPrecision>(precision, "precision"),
+            caseOf<DerivativeSource>(derivative, "derivative")};
+}
+
 void bindMeasurement(py::module_& module) {
     py::class_<Measurement>(
         module, "Measurement",
@@ -166,15 +176,16 @@ void bindMeasurement(py::module_& module) {
         "measure",
         [](const py::handle& timestamps, const py::handle& values, double freq, double minCutOff,
            double beta, double dCutOff, double fastFactor, double stillFactor, double settleMs,
-           double lagProgress) {
+           double lagProgress, std::int64_t precision, std::int64_t derivative) {
             const Block block = readBlock(timestamps, values, 0);
             const tuning::FilterParameters parameters{
                 .freq = freq, .minCutOff = minCutOff, .beta = beta, .dCutOff = dCutOff};
             const MeasuringOptions options =
                 measuringOptions(fastFactor, stillFactor, settleMs, lagProgress);
+            const tuning::BankChoices choices = bankChoices(precision, derivative);
             const py::gil_scoped_release released;
             return tuning::measure(timestampsOf(block), valuesOf(block), block.channels, parameters,
-                                   options);
+                                   options, choices);
         },
         py::arg("timestamps"), py::arg("values"), py::kw_only(),
         py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF,
@@ -183,10 +194,12 @@ void bindMeasurement(py::module_& module) {
         py::arg("still_factor") = MeasuringOptions{}.stillFactor,
         py::arg("settle_ms") = MeasuringOptions{}.settleMs,
         py::arg("lag_progress") = MeasuringOptions{}.lagProgress,
+        py::arg("precision") = rawValue(tuning::BankChoices{}.precision),
+        py::arg("derivative") = rawValue(tuning::BankChoices{}.derivative),
         (std::string("Measures what a fresh bank with these parameters does to a recording, "
                      "without holding the GIL: its jitter in still periods and its lag behind "
                      "movements, as a Measurement.") +
-         MEASURING_ARGUMENTS +
+         MEASURING_ARGUMENTS + CHOICE_ARGUMENTS +
          " Raises ValueError or TypeError for inputs of the wrong shape or type and for "
          "thresholds out of range.")
             .c_str());
@@ -348,8 +361,10 @@ void bindTune(py::module_& module) {
            const std::optional<double> maxLagMs, double freq, double dCutOff, std::size_t threads,
            std::size_t minCutOffSteps, double minCutOffLow, double minCutOffHigh,
            std::size_t betaSteps, double boostLow, double boostHigh, double fastFactor,
-           double stillFactor, double settleMs, double lagProgress) {
+           double stillFactor, double settleMs, double lagProgress, std::int64_t precision,
+           std::int64_t derivative) {
             const Block block = readBlock(timestamps, values, 0);
+            const tuning::BankChoices choices = bankChoices(precision, derivative);
             const tuning::TuningOptions options{
                 .measuring = measuringOptions(fastFactor, stillFactor, settleMs, lagProgress),
                 .maxLagMs = maxLagMs,
@@ -364,8 +379,8 @@ void bindTune(py::module_& module) {
                 .threads = threads};
             // The sweep's threads see only the arrays' memory, which `block` keeps alive.
             const py::gil_scoped_release released;
-            return tuning::tuneReport(timestampsOf(block), valuesOf(block), block.channels,
-                                      options);
+            return tuning::tuneReport(timestampsOf(block), valuesOf(block), block.channels, options,
+                                      choices);
         },
         py::arg("timestamps"), py::arg("values"), py::kw_only(), py::arg("max_lag_ms") = py::none(),
         py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
@@ -379,6 +394,8 @@ void bindTune(py::module_& module) {
         py::arg("still_factor") = defaults.measuring.stillFactor,
         py::arg("settle_ms") = defaults.measuring.settleMs,
         py::arg("lag_progress") = defaults.measuring.lagProgress,
+        py::arg("precision") = rawValue(tuning::BankChoices{}.precision),
+        py::arg("derivative") = rawValue(tuning::BankChoices{}.derivative),
         (std::string(
              "Finds the min_cut_off and beta that suit a recording, without holding the GIL: "
              "measures every pair of a grid (with `freq` and `d_cut_off` fixed) and recommends "
@@ -390,7 +407,7 @@ void bindTune(py::module_& module) {
              "consecutive usable samples, every sample refused, a constant signal, no still "
              "period) gives one with `ok` False and a \"cannot tune: ...\" message, not an "
              "exception.") +
-         MEASURING_ARGUMENTS +
+         MEASURING_ARGUMENTS + CHOICE_ARGUMENTS +
          " The coarse grid: `min_cut_off_steps` values of min_cut_off from `min_cut_off_low` to "
          "`min_cut_off_high` Hz or a quarter of the sampling rate, whichever is lower, and "
          "`beta_steps` values of beta that raise the cutoff by "

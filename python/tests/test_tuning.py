@@ -109,7 +109,8 @@ def test_dict_form_matches_the_result(recording):
     assert form["status"] == "OK" and form["message"] == result.message and not form["overBudget"]
     assert form["budget"] == {"maxLagMs": 20.0, "basis": "default"}
     assert form["lagBasis"] == result.lag_basis == "recorded"
-    assert form["recommendation"] == {"freq": best.freq, "minCutOff": best.min_cut_off, "beta": best.beta, "dCutOff": best.d_cut_off}
+    assert form["recommendation"] == {"freq": best.freq, "minCutOff": best.min_cut_off, "beta": best.beta, "dCutOff": best.d_cut_off,
+                                      "timestampPrecision": "EXACT", "derivative": "RAW"}
     assert form["recommendationFigures"]["meanLagMs"] == best.mean_lag_ms
     assert form["recommendationFigures"]["smoothedJitter"] == best.smoothed_jitter
     assert [m["startMs"] for m in form["profile"]["movements"]] == [m["start_ms"] for m in result.movements]
@@ -136,3 +137,14 @@ def test_bad_input_raises(timestamps, values, options, error):
 def test_tune_releases_the_gil(ticks_during):
     t, v = gaze(120.0)
     assert ticks_during(lambda: pelto.tune(t, v, threads=1)) >= 2
+
+
+def test_the_banks_choices_reach_the_sweep(recording):
+    t, v, _ = recording
+    whole = pelto.TimestampPrecision.WHOLE_MILLISECONDS
+    fractional = t + 0.37  # the same clock, read exactly or truncated
+    exact = pelto.measure(fractional, v, precision=pelto.TimestampPrecision.EXACT)
+    assert pelto.measure(fractional, v).smoothed_jitter == exact.smoothed_jitter  # exact by default
+    assert pelto.measure(fractional, v, precision=whole).smoothed_jitter != exact.smoothed_jitter
+    form = pelto.tune(t, v, derivative=pelto.DerivativeSource.FILTERED, min_cut_off_steps=3, beta_steps=3).to_dict()
+    assert (form["timestampPrecision"], form["derivative"]) == ("EXACT", "FILTERED")

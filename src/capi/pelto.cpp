@@ -129,18 +129,34 @@ pelto::tuning::TuningOptions tuningOptionsOf(const pelto_tuning_options& c) {
     return options;
 }
 
+// A caller's options, members past its size filled with the defaults; none when its size is
+// less than the first release's or a choice is no case.
+std::optional<pelto_tuning_options> readOptions(const pelto_tuning_options* options) noexcept {
+    pelto_tuning_options read;
+    pelto_tuning_options_init(&read);
+    if (options != nullptr) {
+        if (options->size < offsetof(pelto_tuning_options, timestamp_precision)) {
+            return std::nullopt;
+        }
+        std::memcpy(&read, options, std::min(options->size, sizeof read));
+    }
+    if (!pelto::fromRawValue<pelto::TimestampPrecision>(read.timestamp_precision) ||
+        !pelto::fromRawValue<pelto::DerivativeSource>(read.derivative_source)) {
+        return std::nullopt;
+    }
+    return read;
+}
+
+pelto::tuning::BankChoices choicesOf(const pelto_tuning_options& c) noexcept {
+    return {static_cast<pelto::TimestampPrecision>(c.timestamp_precision),
+            static_cast<pelto::DerivativeSource>(c.derivative_source)};
+}
+
 // The checks pelto_tune makes of a recording and its options.
 bool acceptable(const double* timestamps, size_t rows, const double* values, size_t channels,
                 const pelto_tuning_options* options) noexcept {
-    return (options == nullptr || options->size >= sizeof(pelto_tuning_options)) && channels != 0 &&
-           rows <= SIZE_MAX / channels &&
+    return readOptions(options).has_value() && channels != 0 && rows <= SIZE_MAX / channels &&
            (rows == 0 || (timestamps != nullptr && values != nullptr));
-}
-
-pelto::tuning::TuningOptions optionsOrDefaults(const pelto_tuning_options* options) {
-    pelto_tuning_options defaults;
-    pelto_tuning_options_init(&defaults);
-    return pelto::capi::tuningOptionsOf(options != nullptr ? *options : defaults);
 }
 
 pelto_tuning_measurement measurementOf(const pelto::tuning::Measurement& m) noexcept {
@@ -463,11 +479,11 @@ pelto_one_euro_filter_manager_create_with_options(int64_t count, double freq, do
     pelto_filter_options chosen{};
     pelto_filter_options_init(&chosen);
     if (options != nullptr) {
-        if (options->size < sizeof options->size) {
+        // Its first release is this one: a later, longer struct brings members unknown here.
+        if (options->size < sizeof chosen) {
             return nullptr;
         }
-        // Only the members the caller's struct holds: an older, shorter one leaves the rest.
-        std::memcpy(&chosen, options, std::min(options->size, sizeof chosen));
+        std::memcpy(&chosen, options, sizeof chosen);
     }
     const std::optional<pelto::TimestampPrecision> precision =
         pelto::fromRawValue<pelto::TimestampPrecision>(chosen.timestamp_precision);
@@ -984,24 +1000,24 @@ void pelto_tuning_options_init(pelto_tuning_options* options) noexcept {
                 .fast_factor = defaults.measuring.fastFactor,
                 .still_factor = defaults.measuring.stillFactor,
                 .settle_ms = defaults.measuring.settleMs,
-                .lag_progress = defaults.measuring.lagProgress};
+                .lag_progress = defaults.measuring.lagProgress,
+                .timestamp_precision = pelto::rawValue(pelto::tuning::BankChoices{}.precision),
+                .derivative_source = pelto::rawValue(pelto::tuning::BankChoices{}.derivative)};
 }
 
 bool pelto_tune(const double* timestamps, size_t rows, const double* values, size_t channels,
                 const pelto_tuning_options* options, pelto_tuning_result* result) noexcept {
     if (result == nullptr || result->size < sizeof(pelto_tuning_result) ||
-        (options != nullptr && options->size < sizeof(pelto_tuning_options)) || channels == 0 ||
-        rows > SIZE_MAX / channels || (rows != 0 && (timestamps == nullptr || values == nullptr)) ||
+        !pelto::capi::acceptable(timestamps, rows, values, channels, options) ||
         (result->front == nullptr && result->front_capacity != 0)) {
         return false;
     }
     try {
-        pelto_tuning_options defaults;
-        pelto_tuning_options_init(&defaults);
-        const pelto::tuning::TuningResult tuned = pelto::tuning::tune(
-            std::span<const double>(timestamps, rows),
-            std::span<const double>(values, rows * channels), channels,
-            pelto::capi::tuningOptionsOf(options != nullptr ? *options : defaults));
+        const pelto_tuning_options read = *pelto::capi::readOptions(options);
+        const pelto::tuning::TuningResult tuned =
+            pelto::tuning::tune(std::span<const double>(timestamps, rows),
+                                std::span<const double>(values, rows * channels), channels,
+                                pelto::capi::tuningOptionsOf(read), pelto::capi::choicesOf(read));
         result->status = static_cast<std::int64_t>(tuned.status);
         result->status_text = pelto_tuning_status_text(result->status);
         result->front_count = tuned.front.size();
@@ -1038,7 +1054,7 @@ bool pelto_tuning_movements(const double* timestamps, size_t rows, const double*
         const std::vector<pelto::tuning::DetectedMovement> found = pelto::tuning::detectMovements(
             std::span<const double>(timestamps, rows),
             std::span<const double>(values, rows * channels), channels,
-            pelto::capi::optionsOrDefaults(options).measuring);
+            pelto::capi::tuningOptionsOf(*pelto::capi::readOptions(options)).measuring);
         for (size_t i = 0; i < std::min(found.size(), capacity); ++i) {
             movements[i] = {.start_ms = found[i].startMs,
                             .end_ms = found[i].endMs,
@@ -1060,10 +1076,11 @@ bool pelto_tune_json(const double* timestamps, size_t rows, const double* values
         return false;
     }
     try {
-        const std::string json = pelto::tuning::toJson(
-            pelto::tuning::tuneReport(std::span<const double>(timestamps, rows),
-                                      std::span<const double>(values, rows * channels), channels,
-                                      pelto::capi::optionsOrDefaults(options)));
+        const pelto_tuning_options read = *pelto::capi::readOptions(options);
+        const std::string json = pelto::tuning::toJson(pelto::tuning::tuneReport(
+            std::span<const double>(timestamps, rows),
+            std::span<const double>(values, rows * channels), channels,
+            pelto::capi::tuningOptionsOf(read), pelto::capi::choicesOf(read)));
         if (json.size() < capacity) {
             std::copy_n(json.c_str(), json.size() + 1, buffer);
         }

@@ -86,9 +86,15 @@ Spread spreadBelow(const std::vector<double>& speeds, double limit) {
 
 } // namespace
 
-OneEuroFilterManager makeBank(std::size_t channels, const tuning::FilterParameters& parameters) {
-    return {static_cast<std::int64_t>(channels), parameters.freq, parameters.minCutOff,
-            parameters.beta, parameters.dCutOff};
+OneEuroFilterManager makeBank(std::size_t channels, const tuning::FilterParameters& parameters,
+                              const tuning::BankChoices& choices) {
+    return {static_cast<std::int64_t>(channels),
+            parameters.freq,
+            parameters.minCutOff,
+            parameters.beta,
+            parameters.dCutOff,
+            choices.precision,
+            choices.derivative};
 }
 
 RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
@@ -385,6 +391,7 @@ double RecordingAnalysis::rawJitter() const noexcept {
 }
 
 tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& parameters,
+                                               const tuning::BankChoices& choices,
                                                Workspace& workspace,
                                                const RecordingAnalysis* lagSource) const {
     const std::size_t rows = timestamps_.size();
@@ -399,7 +406,7 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
     workspace.smoothed.resize(values_.size());
     workspace.accepted.resize(rows);
     {
-        OneEuroFilterManager bank = makeBank(channels_, parameters);
+        OneEuroFilterManager bank = makeBank(channels_, parameters, choices);
         result.refused =
             rows - bank.filterSamples(timestamps_, values_, workspace.smoothed, workspace.accepted);
     }
@@ -431,7 +438,7 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
     const std::size_t sourceRows = lagSource->timestamps_.size();
     workspace.smoothed.resize(lagSource->values_.size());
     workspace.accepted.resize(sourceRows);
-    OneEuroFilterManager bank = makeBank(channels_, parameters);
+    OneEuroFilterManager bank = makeBank(channels_, parameters, choices);
     (void)bank.filterSamples(lagSource->timestamps_, lagSource->values_, workspace.smoothed,
                              workspace.accepted);
     lagSource->measureLags(workspace.smoothed, workspace.accepted, result, workspace.lags);

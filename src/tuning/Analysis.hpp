@@ -11,7 +11,8 @@ namespace pelto::detail {
 
 /// The one place the tuner builds a filter bank from a parameter set.
 [[nodiscard]] OneEuroFilterManager makeBank(std::size_t channels,
-                                            const tuning::FilterParameters& parameters);
+                                            const tuning::FilterParameters& parameters,
+                                            const tuning::BankChoices& choices);
 
 /// A movement known in advance (a synthesised recording's): samples `first` to `last` move from
 /// `from` to `to` (row vectors of the recording's width).
@@ -53,6 +54,7 @@ class RecordingAnalysis {
 
     /// Jitter on this recording; lag on `lagSource` (this one when null).
     [[nodiscard]] tuning::Measurement measure(const tuning::FilterParameters& parameters,
+                                              const tuning::BankChoices& choices,
                                               Workspace& workspace,
                                               const RecordingAnalysis* lagSource = nullptr) const;
 

@@ -332,14 +332,30 @@ SignalProfile profile(std::span<const double> timestamps, std::span<const double
 Measurement measure(std::span<const double> timestamps, std::span<const double> values,
                     std::size_t channels, const FilterParameters& parameters,
                     const MeasuringOptions& options) {
+    return measure(timestamps, values, channels, parameters, options, BankChoices{});
+}
+
+Measurement measure(std::span<const double> timestamps, std::span<const double> values,
+                    std::size_t channels, const FilterParameters& parameters,
+                    const MeasuringOptions& options, const BankChoices& choices) {
     const RecordingAnalysis analysis(timestamps, values, channels, options);
     RecordingAnalysis::Workspace workspace;
-    return analysis.measure(parameters, workspace);
+    return analysis.measure(parameters, choices, workspace);
 }
 
 TuningResult tune(std::span<const double> timestamps, std::span<const double> values,
                   std::size_t channels, const TuningOptions& options) {
-    return tuneReport(timestamps, values, channels, options).result;
+    return tuneReport(timestamps, values, channels, options, BankChoices{}).result;
+}
+
+TuningResult tune(std::span<const double> timestamps, std::span<const double> values,
+                  std::size_t channels, const TuningOptions& options, const BankChoices& choices) {
+    return tuneReport(timestamps, values, channels, options, choices).result;
+}
+
+TuningReport tuneReport(std::span<const double> timestamps, std::span<const double> values,
+                        std::size_t channels, const TuningOptions& options) {
+    return tuneReport(timestamps, values, channels, options, BankChoices{});
 }
 
 std::vector<DetectedMovement> detectMovements(std::span<const double> timestamps,
@@ -349,10 +365,12 @@ std::vector<DetectedMovement> detectMovements(std::span<const double> timestamps
 }
 
 TuningReport tuneReport(std::span<const double> timestamps, std::span<const double> values,
-                        std::size_t channels, const TuningOptions& options) {
+                        std::size_t channels, const TuningOptions& options,
+                        const BankChoices& choices) {
     checkOptions(options);
     const RecordingAnalysis analysis(timestamps, values, channels, options.measuring);
     TuningReport report;
+    report.choices = choices;
     TuningResult& result = report.result;
     result.profile = analysis.profile();
     report.movements = analysis.detected();
@@ -363,7 +381,7 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
                                          .beta = OneEuroFilterManager::DEFAULT_BETA,
                                          .dCutOff = options.dCutOff};
     RecordingAnalysis::Workspace workspace;
-    result.defaults = analysis.measure(classDefaults, workspace);
+    result.defaults = analysis.measure(classDefaults, choices, workspace);
     result.status = degenerate(result.profile, result.defaults);
     if (result.status != TuningStatus::OK) {
         return report;
@@ -381,7 +399,7 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
             return report;
         }
         report.lagBasis = LagBasis::SYNTHESISED;
-        result.defaults = analysis.measure(classDefaults, workspace, &*synthesised);
+        result.defaults = analysis.measure(classDefaults, choices, workspace, &*synthesised);
     }
     const RecordingAnalysis* lagSource = synthesised ? &*synthesised : &analysis;
     const double speed = std::isfinite(result.profile.movementSpeed) ? result.profile.movementSpeed
@@ -411,7 +429,7 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
                                                          .minCutOff = cutOffs[i / betas.size()],
                                                          .beta = betas[i % betas.size()],
                                                          .dCutOff = options.dCutOff};
-                       into[offset + i] = analysis.measure(parameters, space, lagSource);
+                       into[offset + i] = analysis.measure(parameters, choices, space, lagSource);
                    });
     };
     sweep(result.minCutOffs, result.betas, result.grid);

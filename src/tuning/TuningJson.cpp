@@ -99,12 +99,23 @@ void tally(Writer& json, std::string_view name, std::size_t value) {
     json.count(value);
 }
 
-void parameters(Writer& json, const FilterParameters& p) {
+void choices(Writer& json, const BankChoices& c) {
+    json.key("timestampPrecision");
+    json.string(description(c.precision));
+    json.key("derivative");
+    json.string(description(c.derivative));
+}
+
+// With `with`, also the choices: all a bank needs to smooth as the sweep did.
+void parameters(Writer& json, const FilterParameters& p, const BankChoices* with = nullptr) {
     json.open('{');
     figure(json, "freq", p.freq);
     figure(json, "minCutOff", p.minCutOff);
     figure(json, "beta", p.beta);
     figure(json, "dCutOff", p.dCutOff);
+    if (with != nullptr) {
+        choices(json, *with);
+    }
     json.close('}');
 }
 
@@ -173,6 +184,7 @@ std::string toJson(const TuningReport& report) {
     json.boolean(report.overBudget);
     json.key("atSearchEdge");
     json.boolean(report.atSearchEdge);
+    choices(json, report.choices);
 
     json.key("profile");
     json.open('{');
@@ -205,7 +217,7 @@ std::string toJson(const TuningReport& report) {
     json.close(']');
     json.key("recommendation");
     if (result.recommendation) {
-        parameters(json, result.recommendation->parameters);
+        parameters(json, result.recommendation->parameters, &report.choices);
     } else {
         json.null();
     }

@@ -190,6 +190,14 @@ struct TuningResult {
     Measurement defaults;
 };
 
+/// How the tuner's banks read a recording. Unlike a bank's own default, timestamps are read
+/// exactly: a recording's clock is what it is (fractions of a millisecond included, a repeated
+/// frame dropped rather than a reset).
+struct BankChoices {
+    TimestampPrecision precision = TimestampPrecision::EXACT;
+    DerivativeSource derivative = DerivativeSource::RAW;
+};
+
 /// Everything tune() found, with what it rests on.
 struct TuningReport {
     TuningResult result;
@@ -202,6 +210,7 @@ struct TuningReport {
     /// The refinements' measurements, after the coarse grid's; parameter sets in order of
     /// measuring.
     std::vector<Measurement> refined;
+    BankChoices choices; ///< how every bank of the sweep read the recording
 };
 
 /// The classification of a recording.
@@ -214,11 +223,19 @@ struct TuningReport {
                                                  std::size_t channels,
                                                  const MeasuringOptions& options = {});
 
-/// What one parameter set does to a recording. Throws as profile() does, and std::bad_alloc.
+/// What one parameter set does to a recording, read with the default BankChoices (exact
+/// timestamps). Throws as profile() does, and std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT Measurement measure(std::span<const double> timestamps,
                                                std::span<const double> values, std::size_t channels,
                                                const FilterParameters& parameters = {},
                                                const MeasuringOptions& options = {});
+
+/// measure() with the bank's construction choices given.
+[[nodiscard]] PELTO_EXPORT Measurement measure(std::span<const double> timestamps,
+                                               std::span<const double> values, std::size_t channels,
+                                               const FilterParameters& parameters,
+                                               const MeasuringOptions& options,
+                                               const BankChoices& choices);
 
 /// Measures every parameter set of the coarse grid, then twice a finer grid around the pick, and
 /// recommends one. Jitter is measured on the recording; lag too when it has at least
@@ -237,11 +254,24 @@ struct TuningReport {
                                              std::span<const double> values, std::size_t channels,
                                              const TuningOptions& options = {});
 
+/// tune() with the banks' construction choices given (the other overload: BankChoices{}).
+[[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
+                                             std::span<const double> values, std::size_t channels,
+                                             const TuningOptions& options,
+                                             const BankChoices& choices);
+
 /// tune(), with the movements, the lag's basis and the search's flags. Throws as tune() does.
 [[nodiscard]] PELTO_EXPORT TuningReport tuneReport(std::span<const double> timestamps,
                                                    std::span<const double> values,
                                                    std::size_t channels,
                                                    const TuningOptions& options = {});
+
+/// tuneReport() with the banks' construction choices given.
+[[nodiscard]] PELTO_EXPORT TuningReport tuneReport(std::span<const double> timestamps,
+                                                   std::span<const double> values,
+                                                   std::size_t channels,
+                                                   const TuningOptions& options,
+                                                   const BankChoices& choices);
 
 /// The movements of a recording, as the classification finds them. Throws as profile() does.
 [[nodiscard]] PELTO_EXPORT std::vector<DetectedMovement>
@@ -250,8 +280,9 @@ detectMovements(std::span<const double> timestamps, std::span<const double> valu
 
 /// A report as one JSON object (UTF-8, no trailing newline): "status", "statusCode",
 /// "message", "budget" {"maxLagMs", "basis"}, "lagBasis", "clockPrecisionMs", "overBudget",
-/// "atSearchEdge", "profile" (with "movements" [{"startMs", "endMs", "amplitude",
-/// "peakSpeed"}]), "front", "recommendation" {"freq", "minCutOff", "beta", "dCutOff"} and
+/// "atSearchEdge", "timestampPrecision" and "derivative" (the choices' texts), "profile" (with
+/// "movements" [{"startMs", "endMs", "amplitude", "peakSpeed"}]), "front", "recommendation"
+/// {"freq", "minCutOff", "beta", "dCutOff", "timestampPrecision", "derivative"} and
 /// "recommendationFigures", or null for both, and "defaults". A figure without data is null;
 /// numbers round-trip exactly.
 [[nodiscard]] PELTO_EXPORT std::string toJson(const TuningReport& report);
