@@ -76,12 +76,17 @@ export declare class OneEuroFilterManager {
 
 export interface RecordingOptions { channels?: number }
 export interface MeasuringOptions {
-    fastFactor?: number;  // fast: speed above fastFactor × median step speed
-    stillFactor?: number; // still: at most stillFactor × median speed
+    fastFactor?: number;  // fast: above mean + fastFactor × deviation of the noise speeds
+    stillFactor?: number; // still: at most mean + stillFactor × deviation
     settleMs?: number;    // still steps this soon after a movement are left out
     lagProgress?: number; // share of a movement at which the lag is timed, in (0, 1]
 }
-export interface TuningOptions extends MeasuringOptions, RecordingOptions {
+/** The choices of the banks measure() and tune() run: EXACT and RAW unless set. */
+export interface BankChoices {
+    timestampPrecision?: TimestampPrecisionName;
+    derivative?: DerivativeSourceName;
+}
+export interface TuningOptions extends MeasuringOptions, RecordingOptions, BankChoices {
     maxLagMs?: number | null; // null: one nominal sample period
     freq?: number;
     dCutOff?: number;
@@ -119,7 +124,9 @@ export interface TuningResult {
     message: string;  // "tuned: ..." or "cannot tune: ..."
     profile: SignalProfile;
     movements: DetectedMovement[];   // the profile's
-    recommendation: Measurement | null; // present whenever the sweep ran, over budget too
+    /** Present whenever the sweep ran, over budget too; with its banks' choices. */
+    recommendation: (Measurement & { timestampPrecision: TimestampPrecisionName;
+        derivative: DerivativeSourceName }) | null;
     defaults: Measurement;
     lagBudgetMs: number;
     budgetGiven: boolean;            // the options' maxLagMs, not the default budget
@@ -127,6 +134,8 @@ export interface TuningResult {
     clockPrecisionMs: number;
     overBudget: boolean;
     atSearchEdge: boolean;
+    timestampPrecision: TimestampPrecisionName; // how the sweep's banks read the recording
+    derivative: DerivativeSourceName;
     front: Measurement[];            // by mean lag ascending
     frontMinCutOff: Float64Array;
     frontBeta: Float64Array;
@@ -144,7 +153,7 @@ export declare function smooth(timestamps: Numbers, values: Values,
 export declare function profile(timestamps: Numbers, values: Values,
                                 options?: MeasuringOptions & RecordingOptions): SignalProfile;
 export declare function measure(timestamps: Numbers, values: Values,
-                                options?: MeasuringOptions & RecordingOptions &
+                                options?: MeasuringOptions & RecordingOptions & BankChoices &
                                     Pick<BankOptions, 'freq' | 'minCutOff' | 'beta' | 'dCutOff'>): Measurement;
 export declare function tune(timestamps: Numbers, values: Values, options?: TuningOptions): TuningResult;
 /** A TuningResult from its JSON form. */

@@ -138,8 +138,14 @@ function choiceOf(cases, name, value) {
     if (index < 0) {
         throw new RangeError(`unknown ${name} ${value}`);
     }
-    return BigInt(index);
+    return index;
 }
+
+// The banks' choices of measure() and tune(), as the module reads them: exact timestamps unless
+// the options say otherwise.
+const bankChoices = (o) => Float64Array.of(
+    choiceOf(TimestampPrecision, 'timestamp precision', o.timestampPrecision ?? 'EXACT'),
+    choiceOf(DerivativeSource, 'derivative source', o.derivative ?? 'RAW'));
 
 const ADOPT = Symbol('adopt');
 const banks = new FinalizationRegistry((pointer) => {
@@ -173,8 +179,8 @@ export class OneEuroFilterManager {
         const pointer = withHeap([24], (choices) => {
             wasm._pelto_filter_options_init(choices);
             const view = new DataView(wasm.HEAPU8.buffer, choices, 24);
-            view.setBigInt64(8, precision, true);
-            view.setBigInt64(16, derivative, true);
+            view.setBigInt64(8, BigInt(precision), true);
+            view.setBigInt64(16, BigInt(derivative), true);
             return wasm._pelto_one_euro_filter_manager_create_with_options(
                 BigInt(count), o.freq, o.minCutOff, o.beta, o.dCutOff, choices);
         });
@@ -324,21 +330,27 @@ export function profile(timestamps, values, options = {}) {
     return call('_pelto_web_profile', r, optionArray(MEASURING_OPTIONS, o)).answer.profile;
 }
 
-/** What one parameter set does to a recording: Measurement. */
+/**
+ * What one parameter set does to a recording: Measurement. Its bank reads timestamps EXACT
+ * unless the options say otherwise.
+ */
 export function measure(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...MEASURING_DEFAULTS, ...DEFAULTS, ...options };
     return measurementFromJson(call('_pelto_web_measure', r, optionArray(PARAMETERS, o),
-        optionArray(MEASURING_OPTIONS, o)).answer.defaults);
+        optionArray(MEASURING_OPTIONS, o), bankChoices(options)).answer.defaults);
 }
 
-/** Sweeps minCutOff and beta over a recording and recommends a setting: TuningResult. */
+/**
+ * Sweeps minCutOff and beta over a recording and recommends a setting: TuningResult. Its banks
+ * read timestamps EXACT unless the options say otherwise.
+ */
 export function tune(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...TUNING_DEFAULTS, ...options };
     o.hasMaxLag = o.maxLagMs === null || o.maxLagMs === undefined ? 0 : 1;
     o.maxLagMs = o.hasMaxLag ? o.maxLagMs : 0;
-    const { text } = call('_pelto_web_tune', r, optionArray(TUNING_OPTIONS, o));
+    const { text } = call('_pelto_web_tune', r, optionArray(TUNING_OPTIONS, o), bankChoices(o));
     return tuningResultFromJson(text);
 }
 

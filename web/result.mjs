@@ -33,7 +33,9 @@ export function tuningResultFromJson(text) {
         message: json.message,
         profile: json.profile,
         movements: json.profile.movements,
-        recommendation: recommended && recommended.parameters ? measurementFromJson(recommended) : null,
+        // The recommendation's figures, with its bank's choices: all a bank needs.
+        recommendation: recommended && recommended.parameters
+            ? { ...measurementFromJson(recommended), ...json.recommendation } : null,
         defaults: measurementFromJson(json.defaults),
         lagBudgetMs: json.budget.maxLagMs,
         budgetGiven: json.budget.basis === 'given',
@@ -41,6 +43,8 @@ export function tuningResultFromJson(text) {
         clockPrecisionMs: json.clockPrecisionMs,
         overBudget: json.overBudget,
         atSearchEdge: json.atSearchEdge,
+        timestampPrecision: json.timestampPrecision,
+        derivative: json.derivative,
         front,
         frontMinCutOff: column(front, 'minCutOff'),
         frontBeta: column(front, 'beta'),

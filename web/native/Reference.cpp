@@ -4,8 +4,9 @@
 //   pelto-web-reference RECORDING MIN_CUT_OFF BETA PRECISION DERIVATIVE [MAX_LAG_MS]
 //
 // RECORDING: little-endian doubles: rows, channels, the timestamps, then the values row-major.
-// PRECISION and DERIVATIVE: the bank's choices by their texts (WHOLE_MILLISECONDS, EXACT; RAW,
-// FILTERED). The output: the block call of a bank of `channels` channels with the other defaults
+// PRECISION and DERIVATIVE: the choices of the bank, and of measure's and tune's banks, by their
+// texts (WHOLE_MILLISECONDS, EXACT; RAW, FILTERED). The output: the block call of a bank of
+// `channels` channels with the other defaults
 // ("smoothed", "accepted"), and measure, profile and tune (default options but the lag budget),
 // each as toJson() writes a report: measure's as the "defaults" of one, profile's as the
 // "profile" of one with the movements.
@@ -83,10 +84,12 @@ int run(std::span<char*> args) {
         options.maxLagMs = std::stod(args[6]);
     }
 
+    const pelto::tuning::BankChoices choices{
+        .precision = choice<pelto::TimestampPrecision>(args[4]),
+        .derivative = choice<pelto::DerivativeSource>(args[5])};
     pelto::OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters.freq,
                                      parameters.minCutOff, parameters.beta, parameters.dCutOff,
-                                     choice<pelto::TimestampPrecision>(args[4]),
-                                     choice<pelto::DerivativeSource>(args[5]));
+                                     choices.precision, choices.derivative);
     std::vector<double> smoothed(values.size());
     std::vector<std::uint8_t> accepted(rows);
     bank.filterSamples(timestamps, values, smoothed, accepted);
@@ -96,14 +99,15 @@ int run(std::span<char*> args) {
     out += R"(,"accepted":)";
     numbers(out, std::vector<double>(accepted.begin(), accepted.end()));
     pelto::tuning::TuningReport measured;
-    measured.result.defaults = pelto::tuning::measure(timestamps, values, channels, parameters);
+    measured.result.defaults =
+        pelto::tuning::measure(timestamps, values, channels, parameters, {}, choices);
     out += R"(,"measure":)" + pelto::tuning::toJson(measured);
     pelto::tuning::TuningReport profiled;
     profiled.result.profile = pelto::tuning::profile(timestamps, values, channels);
     profiled.movements = pelto::tuning::detectMovements(timestamps, values, channels);
     out += R"(,"profile":)" + pelto::tuning::toJson(profiled);
-    out += R"(,"tune":)" +
-           pelto::tuning::toJson(pelto::tuning::tuneReport(timestamps, values, channels, options));
+    out += R"(,"tune":)" + pelto::tuning::toJson(pelto::tuning::tuneReport(
+                               timestamps, values, channels, options, choices));
     std::cout << out << "}\n";
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <span>
 #include <stdexcept>
@@ -27,6 +28,17 @@ const char* reply(std::string text) {
 
 tuning::MeasuringOptions measuringOf(const double* o) {
     return {.fastFactor = o[0], .stillFactor = o[1], .settleMs = o[2], .lagProgress = o[3]};
+}
+
+// The banks' choices: timestamp precision, derivative source, by their values.
+tuning::BankChoices choicesOf(const double* c) {
+    const auto raw = [](double v) -> std::int64_t { return v == 0.0 ? 0 : v == 1.0 ? 1 : -1; };
+    const auto precision = fromRawValue<TimestampPrecision>(raw(c[0]));
+    const auto derivative = fromRawValue<DerivativeSource>(raw(c[1]));
+    if (!precision || !derivative) {
+        throw std::invalid_argument("a bank choice is no case");
+    }
+    return {.precision = *precision, .derivative = *derivative};
 }
 
 // A grid's step count: a whole number the conversion can take.
@@ -74,27 +86,29 @@ const char* pelto_web_profile(const double* timestamps, std::size_t rows, const 
     });
 }
 
-// parameters: freq, minCutOff, beta, dCutOff; measuring as above. The answer is a report holding
+// parameters: freq, minCutOff, beta, dCutOff; measuring as above; choices: timestampPrecision,
+// derivative. The answer is a report holding
 // the measurement as its "defaults"; its other fields mean nothing.
 const char* pelto_web_measure(const double* timestamps, std::size_t rows, const double* values,
                               std::size_t channels, const double* parameters,
-                              const double* measuring) {
+                              const double* measuring, const double* choices) {
     return guarded([&] {
         const tuning::FilterParameters p{.freq = parameters[0],
                                          .minCutOff = parameters[1],
                                          .beta = parameters[2],
                                          .dCutOff = parameters[3]};
         tuning::TuningReport report;
-        report.result.defaults = tuning::measure({timestamps, rows}, {values, rows * channels},
-                                                 channels, p, measuringOf(measuring));
+        report.result.defaults =
+            tuning::measure({timestamps, rows}, {values, rows * channels}, channels, p,
+                            measuringOf(measuring), choicesOf(choices));
         return tuning::toJson(report);
     });
 }
 
 // options: measuring (4), hasMaxLag, maxLagMs, freq, dCutOff, minCutOffSteps, minCutOffLow,
-// minCutOffHigh, betaSteps, boostLow, boostHigh.
+// minCutOffHigh, betaSteps, boostLow, boostHigh; choices as above.
 const char* pelto_web_tune(const double* timestamps, std::size_t rows, const double* values,
-                           std::size_t channels, const double* options) {
+                           std::size_t channels, const double* options, const double* choices) {
     return guarded([&] {
         const double* o = options + 4;
         tuning::TuningOptions t{.measuring = measuringOf(options),
@@ -110,8 +124,8 @@ const char* pelto_web_tune(const double* timestamps, std::size_t rows, const dou
         if (o[0] != 0.0) {
             t.maxLagMs = o[1];
         }
-        return tuning::toJson(
-            tuning::tuneReport({timestamps, rows}, {values, rows * channels}, channels, t));
+        return tuning::toJson(tuning::tuneReport({timestamps, rows}, {values, rows * channels},
+                                                 channels, t, choicesOf(choices)));
     });
 }
 

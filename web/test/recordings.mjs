@@ -46,9 +46,12 @@ export function gaze({ rows = 3000, channels = 2, seed = 1, faults = true } = {}
     return { timestamps, values, channels };
 }
 
-/** What the native library makes of a recording (pelto-web-reference's JSON, null as NaN). */
+/**
+ * What the native library makes of a recording (pelto-web-reference's JSON, null as NaN), with
+ * the bank's and the tuner's choices (default: EXACT, RAW).
+ */
 export function native(helper, recording, { minCutOff, beta, maxLagMs,
-    timestampPrecision = 'WHOLE_MILLISECONDS', derivative = 'RAW' }) {
+    timestampPrecision = 'EXACT', derivative = 'RAW' }) {
     const dir = mkdtempSync(join(tmpdir(), 'pelto-web-'));
     const file = join(dir, 'recording.bin');
     const { timestamps, values, channels } = recording;
