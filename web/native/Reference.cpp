@@ -55,7 +55,8 @@ void numbers(std::string& out, std::span<const double> values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         out += i > 0 ? "," : "";
         std::array<char, 32> buffer{};
-        const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), values[i]).ptr;
+        auto* const end =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), values[i]).ptr;
         out += std::isfinite(values[i]) ? std::string(buffer.data(), end) : "null";
     }
     out += ']';
