@@ -34,8 +34,13 @@ export declare const TuningStatus: Enum<{
 /** The library's version text, e.g. "1.0.0-simulator". */
 export declare const version: string;
 
-/** How a bank reads timestamps: truncated to whole milliseconds. */
-export declare const TimestampPrecision: { readonly WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS' };
+/** How a bank reads timestamps: truncated to whole milliseconds, or exactly as given. */
+export type TimestampPrecisionName = 'WHOLE_MILLISECONDS' | 'EXACT';
+export declare const TimestampPrecision: {
+    readonly WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS'; readonly EXACT: 'EXACT' };
+/** What a bank takes rates of change against: the previous input, or the previous smoothed value. */
+export type DerivativeSourceName = 'RAW' | 'FILTERED';
+export declare const DerivativeSource: { readonly RAW: 'RAW'; readonly FILTERED: 'FILTERED' };
 
 /** A filter bank's construction options; unset ones take the class defaults. */
 export interface BankOptions {
@@ -44,7 +49,8 @@ export interface BankOptions {
     minCutOff?: number; // Hz; 0 or less: 1
     beta?: number;      // taken as given: 0.007
     dCutOff?: number;   // Hz; 0 or less: 1
-    timestampPrecision?: 'WHOLE_MILLISECONDS';
+    timestampPrecision?: TimestampPrecisionName; // WHOLE_MILLISECONDS (smooth(): EXACT)
+    derivative?: DerivativeSourceName;            // RAW
 }
 export declare const DEFAULTS: Readonly<Required<BankOptions>>;
 
@@ -53,7 +59,8 @@ export declare class OneEuroFilterManager {
     constructor(options?: BankOptions);
     readonly count: number;
     readonly options: Readonly<Required<BankOptions>>;
-    readonly timestampPrecision: 'WHOLE_MILLISECONDS';
+    readonly timestampPrecision: TimestampPrecisionName;
+    readonly derivative: DerivativeSourceName;
     /** Smooths one sample (timestamp in ms); false when the bank refused it. */
     filterValues(timestamp: number, values: Numbers): boolean;
     /** A copy of the latest smoothed values. */
@@ -69,12 +76,17 @@ export declare class OneEuroFilterManager {
 
 export interface RecordingOptions { channels?: number }
 export interface MeasuringOptions {
-    fastFactor?: number;  // fast: speed above fastFactor × median step speed
-    stillFactor?: number; // still: at most stillFactor × median speed
+    fastFactor?: number;  // fast: above mean + fastFactor × deviation of the noise speeds
+    stillFactor?: number; // still: at most mean + stillFactor × deviation
     settleMs?: number;    // still steps this soon after a movement are left out
     lagProgress?: number; // share of a movement at which the lag is timed, in (0, 1]
 }
-export interface TuningOptions extends MeasuringOptions, RecordingOptions {
+/** The choices of the banks measure() and tune() run: EXACT and RAW unless set. */
+export interface BankChoices {
+    timestampPrecision?: TimestampPrecisionName;
+    derivative?: DerivativeSourceName;
+}
+export interface TuningOptions extends MeasuringOptions, RecordingOptions, BankChoices {
     maxLagMs?: number | null; // null: one nominal sample period
     freq?: number;
     dCutOff?: number;
@@ -100,27 +112,38 @@ export interface Measurement {
 export interface SignalProfile {
     samples: number; steps: number; samplePeriodMs: number; medianSpeed: number;
     fastSpeed: number; stillSpeed: number; movementSpeed: number; stillSteps: number;
-    movements: number;
+    movements: DetectedMovement[];
+}
+/** A movement the classification found: its first and last timestamps, ms. */
+export interface DetectedMovement {
+    startMs: number; endMs: number; amplitude: number; peakSpeed: number;
 }
 export interface TuningResult {
     status: number;   // a TuningStatus value
     ok: boolean;
     message: string;  // "tuned: ..." or "cannot tune: ..."
     profile: SignalProfile;
-    recommendation: Measurement | null;
+    movements: DetectedMovement[];   // the profile's
+    /** Present whenever the sweep ran, over budget too; with its banks' choices. */
+    recommendation: (Measurement & { timestampPrecision: TimestampPrecisionName;
+        derivative: DerivativeSourceName }) | null;
     defaults: Measurement;
     lagBudgetMs: number;
-    minCutOffGrid: Float64Array;
-    betaGrid: Float64Array;
-    grid: Measurement[];             // minCutOff-major
-    gridSmoothedJitter: Float64Array; // M × B, row-major
-    gridMeanLagMs: Float64Array;
+    budgetGiven: boolean;            // the options' maxLagMs, not the default budget
+    lagBasis: 'recorded' | 'synthesised';
+    clockPrecisionMs: number;
+    overBudget: boolean;
+    atSearchEdge: boolean;
+    timestampPrecision: TimestampPrecisionName; // how the sweep's banks read the recording
+    derivative: DerivativeSourceName;
     front: Measurement[];            // by mean lag ascending
     frontMinCutOff: Float64Array;
     frontBeta: Float64Array;
     frontSmoothedJitter: Float64Array;
     frontMeanLagMs: Float64Array;
-    /** The JSON form (NaN as null). */
+    /** The library's JSON text of the report (the demo's tuning.json). */
+    text: string;
+    /** That JSON form, parsed (NaN as null). */
     toJSON(): object;
 }
 
@@ -130,7 +153,7 @@ export declare function smooth(timestamps: Numbers, values: Values,
 export declare function profile(timestamps: Numbers, values: Values,
                                 options?: MeasuringOptions & RecordingOptions): SignalProfile;
 export declare function measure(timestamps: Numbers, values: Values,
-                                options?: MeasuringOptions & RecordingOptions &
+                                options?: MeasuringOptions & RecordingOptions & BankChoices &
                                     Pick<BankOptions, 'freq' | 'minCutOff' | 'beta' | 'dCutOff'>): Measurement;
 export declare function tune(timestamps: Numbers, values: Values, options?: TuningOptions): TuningResult;
 /** A TuningResult from its JSON form. */

@@ -2,7 +2,9 @@
 // the native library. Every call is synchronous once this module has loaded.
 
 import createPeltoModule from './dist/pelto-wasm.mjs';
-import { fromNull, MEASURING_DEFAULTS, TUNING_DEFAULTS, tuningResultFromJson } from './result.mjs';
+import {
+    fromNull, MEASURING_DEFAULTS, measurementFromJson, TUNING_DEFAULTS, tuningResultFromJson,
+} from './result.mjs';
 
 export { MEASURING_DEFAULTS, TUNING_DEFAULTS, tuningResultFromJson };
 
@@ -118,13 +120,32 @@ export const version = wasm.UTF8ToString(wasm._pelto_version_string());
 
 // ---- Filter bank -------------------------------------------------------------------------------
 
-/** How a bank reads timestamps. */
-export const TimestampPrecision = Object.freeze({ WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS' });
+/** How a bank reads timestamps (see the C++ TimestampPrecision). */
+export const TimestampPrecision = Object.freeze({
+    WHOLE_MILLISECONDS: 'WHOLE_MILLISECONDS', EXACT: 'EXACT',
+});
+/** What a bank takes each channel's rate of change against (see the C++ DerivativeSource). */
+export const DerivativeSource = Object.freeze({ RAW: 'RAW', FILTERED: 'FILTERED' });
 
 export const DEFAULTS = Object.freeze({
     count: 2, freq: 30, minCutOff: 1, beta: 0.007, dCutOff: 1,
-    timestampPrecision: TimestampPrecision.WHOLE_MILLISECONDS,
+    timestampPrecision: TimestampPrecision.WHOLE_MILLISECONDS, derivative: DerivativeSource.RAW,
 });
+
+// A choice's number in the C interface: its place in the list of its cases.
+function choiceOf(cases, name, value) {
+    const index = Object.values(cases).indexOf(value);
+    if (index < 0) {
+        throw new RangeError(`unknown ${name} ${value}`);
+    }
+    return index;
+}
+
+// The banks' choices of measure() and tune(), as the module reads them: exact timestamps unless
+// the options say otherwise.
+const bankChoices = (o) => Float64Array.of(
+    choiceOf(TimestampPrecision, 'timestamp precision', o.timestampPrecision ?? 'EXACT'),
+    choiceOf(DerivativeSource, 'derivative source', o.derivative ?? 'RAW'));
 
 const ADOPT = Symbol('adopt');
 const banks = new FinalizationRegistry((pointer) => {
@@ -148,15 +169,22 @@ export class OneEuroFilterManager {
                 throw new TypeError(`${key} must be a number`);
             }
         }
-        if (o.timestampPrecision !== TimestampPrecision.WHOLE_MILLISECONDS) {
-            throw new RangeError(`unknown timestamp precision ${o.timestampPrecision}`);
-        }
+        const precision = choiceOf(TimestampPrecision, 'timestamp precision', o.timestampPrecision);
+        const derivative = choiceOf(DerivativeSource, 'derivative source', o.derivative);
         const count = Number.isFinite(o.count) ? Math.trunc(o.count) : 0;
         if (count > 2 ** 26) {
             throw new RangeError(`${count} channels cannot be allocated`);
         }
-        this.#adopt(wasm._pelto_one_euro_filter_manager_create(
-            BigInt(count), o.freq, o.minCutOff, o.beta, o.dCutOff), o);
+        // pelto_filter_options on wasm32: a 4-byte size, then the two int64 choices at 8 and 16.
+        const pointer = withHeap([24], (choices) => {
+            wasm._pelto_filter_options_init(choices);
+            const view = new DataView(wasm.HEAPU8.buffer, choices, 24);
+            view.setBigInt64(8, BigInt(precision), true);
+            view.setBigInt64(16, BigInt(derivative), true);
+            return wasm._pelto_one_euro_filter_manager_create_with_options(
+                BigInt(count), o.freq, o.minCutOff, o.beta, o.dCutOff, choices);
+        });
+        this.#adopt(pointer, o);
     }
 
     #adopt(pointer, options) {
@@ -176,6 +204,8 @@ export class OneEuroFilterManager {
     get options() { return this.#options; }
     /** How the bank reads timestamps. */
     get timestampPrecision() { return this.#options.timestampPrecision; }
+    /** What the bank takes rates of change against. */
+    get derivative() { return this.#options.derivative; }
 
     /** Smooths one sample (timestamp in ms); false when refused (see the C++ filterValues). */
     filterValues(timestamp, values) {
@@ -247,11 +277,12 @@ export class OneEuroFilterManager {
 
 /**
  * Smooths a recording with a fresh bank of one channel per column: N × channels values, NaN in
- * the rows the bank refused.
+ * the rows the bank refused. Timestamps are read EXACT unless the options say otherwise.
  */
 export function smooth(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
-    const bank = new OneEuroFilterManager({ ...options, count: r.channels });
+    const bank = new OneEuroFilterManager({
+        timestampPrecision: TimestampPrecision.EXACT, ...options, count: r.channels });
     try {
         const { smoothed, accepted } = bank.filterSamples(r.t, r.v);
         accepted.forEach((flag, row) => {
@@ -292,28 +323,34 @@ function call(symbol, r, ...optionArrays) {
     return { answer, text };
 }
 
-/** The classification of a recording: SignalProfile. */
+/** The classification of a recording: SignalProfile, with its movements. */
 export function profile(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...MEASURING_DEFAULTS, ...options };
-    return call('_pelto_web_profile', r, optionArray(MEASURING_OPTIONS, o)).answer;
+    return call('_pelto_web_profile', r, optionArray(MEASURING_OPTIONS, o)).answer.profile;
 }
 
-/** What one parameter set does to a recording: Measurement. */
+/**
+ * What one parameter set does to a recording: Measurement. Its bank reads timestamps EXACT
+ * unless the options say otherwise.
+ */
 export function measure(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...MEASURING_DEFAULTS, ...DEFAULTS, ...options };
-    return call('_pelto_web_measure', r, optionArray(PARAMETERS, o),
-        optionArray(MEASURING_OPTIONS, o)).answer;
+    return measurementFromJson(call('_pelto_web_measure', r, optionArray(PARAMETERS, o),
+        optionArray(MEASURING_OPTIONS, o), bankChoices(options)).answer.defaults);
 }
 
-/** Sweeps minCutOff and beta over a recording and recommends a setting: TuningResult. */
+/**
+ * Sweeps minCutOff and beta over a recording and recommends a setting: TuningResult. Its banks
+ * read timestamps EXACT unless the options say otherwise.
+ */
 export function tune(timestamps, values, options = {}) {
     const r = recording(timestamps, values, options.channels);
     const o = { ...TUNING_DEFAULTS, ...options };
     o.hasMaxLag = o.maxLagMs === null || o.maxLagMs === undefined ? 0 : 1;
     o.maxLagMs = o.hasMaxLag ? o.maxLagMs : 0;
-    const { text } = call('_pelto_web_tune', r, optionArray(TUNING_OPTIONS, o));
+    const { text } = call('_pelto_web_tune', r, optionArray(TUNING_OPTIONS, o), bankChoices(o));
     return tuningResultFromJson(text);
 }
 

@@ -187,7 +187,10 @@ void RecordingAnalysis::classify(const tuning::MeasuringOptions& options) {
     // The noise's own level: the threshold settles at mean + k × deviation of the speeds below
     // it, so a noisy tracker gets a higher one. Rising from twice the median, it stops at the
     // noise's level however much of the recording is movement.
-    profile_.medianSpeed = median(speeds);
+    // On a copy: nth_element leaves an order of the standard library's own, and the sums below
+    // run in the recording's order, the same bits with any standard library.
+    std::vector<double> reordered = speeds;
+    profile_.medianSpeed = median(reordered);
     double limit = profile_.medianSpeed > 0.0 ? 2.0 * profile_.medianSpeed
                                               : std::numeric_limits<double>::infinity();
     Spread spread;

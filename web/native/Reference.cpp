@@ -1,28 +1,34 @@
 // Writes what the native library makes of a recording, as JSON on standard output, for the
 // JavaScript package's tests to compare with the WebAssembly build bit for bit.
 //
-//   pelto-web-reference RECORDING MIN_CUT_OFF BETA [MAX_LAG_MS]
+//   pelto-web-reference RECORDING MIN_CUT_OFF BETA PRECISION DERIVATIVE [MAX_LAG_MS]
 //
 // RECORDING: little-endian doubles: rows, channels, the timestamps, then the values row-major.
-// The output: the block call of a bank of `channels` channels with the other defaults
-// ("smoothed", "accepted"), and measure, profile and tune (default options but the lag budget).
-
-#include "ResultJson.hpp"
+// PRECISION and DERIVATIVE: the choices of the bank, and of measure's and tune's banks, by their
+// texts (WHOLE_MILLISECONDS, EXACT; RAW, FILTERED). The output: the block call of a bank of
+// `channels` channels with the other defaults
+// ("smoothed", "accepted"), and measure, profile and tune (default options but the lag budget),
+// each as toJson() writes a report: measure's as the "defaults" of one, profile's as the
+// "profile" of one with the movements.
 
 #include <pelto/filters/OneEuroFilterManager.hpp>
 #include <pelto/tuning/Tuning.hpp>
+#include <pelto/types/Enumerations.hpp>
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <span>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -35,9 +41,31 @@ std::vector<double> readDoubles(const char* path) {
     return doubles;
 }
 
+template <class E> E choice(std::string_view text) {
+    for (const E value : {E{0}, E{1}}) {
+        if (pelto::description(value) == text) {
+            return value;
+        }
+    }
+    throw std::invalid_argument("unknown choice " + std::string(text));
+}
+
+void numbers(std::string& out, std::span<const double> values) {
+    out += '[';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out += i > 0 ? "," : "";
+        std::array<char, 32> buffer{};
+        auto* const end =
+            std::to_chars(buffer.data(), buffer.data() + buffer.size(), values[i]).ptr;
+        out += std::isfinite(values[i]) ? std::string(buffer.data(), end) : "null";
+    }
+    out += ']';
+}
+
 int run(std::span<char*> args) {
-    if (args.size() < 4) {
-        std::cerr << "usage: pelto-web-reference RECORDING MIN_CUT_OFF BETA [MAX_LAG_MS]\n";
+    if (args.size() < 6) {
+        std::cerr << "usage: pelto-web-reference RECORDING MIN_CUT_OFF BETA PRECISION DERIVATIVE "
+                     "[MAX_LAG_MS]\n";
         return 2;
     }
     const std::vector<double> file = readDoubles(args[1]);
@@ -53,34 +81,35 @@ int run(std::span<char*> args) {
     parameters.minCutOff = std::stod(args[2]);
     parameters.beta = std::stod(args[3]);
     pelto::tuning::TuningOptions options;
-    if (args.size() > 4) {
-        options.maxLagMs = std::stod(args[4]);
+    if (args.size() > 6) {
+        options.maxLagMs = std::stod(args[6]);
     }
 
+    const pelto::tuning::BankChoices choices{
+        .precision = choice<pelto::TimestampPrecision>(args[4]),
+        .derivative = choice<pelto::DerivativeSource>(args[5])};
     pelto::OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters.freq,
-                                     parameters.minCutOff, parameters.beta, parameters.dCutOff);
+                                     parameters.minCutOff, parameters.beta, parameters.dCutOff,
+                                     choices.precision, choices.derivative);
     std::vector<double> smoothed(values.size());
     std::vector<std::uint8_t> accepted(rows);
     bank.filterSamples(timestamps, values, smoothed, accepted);
 
-    pelto::web::JsonWriter out;
-    out.open('{');
-    out.key("smoothed");
-    out.numbers(smoothed);
-    out.key("accepted");
-    out.open('[');
-    for (const std::uint8_t flag : accepted) {
-        out.count(flag);
-    }
-    out.close(']');
-    out.key("measure");
-    write(out, pelto::tuning::measure(timestamps, values, channels, parameters));
-    out.key("profile");
-    write(out, pelto::tuning::profile(timestamps, values, channels));
-    out.key("tune");
-    write(out, pelto::tuning::tune(timestamps, values, channels, options));
-    out.close('}');
-    std::cout << out.text() << '\n';
+    std::string out = R"({"smoothed":)";
+    numbers(out, smoothed);
+    out += R"(,"accepted":)";
+    numbers(out, std::vector<double>(accepted.begin(), accepted.end()));
+    pelto::tuning::TuningReport measured;
+    measured.result.defaults =
+        pelto::tuning::measure(timestamps, values, channels, parameters, {}, choices);
+    out += R"(,"measure":)" + pelto::tuning::toJson(measured);
+    pelto::tuning::TuningReport profiled;
+    profiled.result.profile = pelto::tuning::profile(timestamps, values, channels);
+    profiled.movements = pelto::tuning::detectMovements(timestamps, values, channels);
+    out += R"(,"profile":)" + pelto::tuning::toJson(profiled);
+    out += R"(,"tune":)" + pelto::tuning::toJson(pelto::tuning::tuneReport(
+                               timestamps, values, channels, options, choices));
+    std::cout << out << "}\n";
     return 0;
 }
 

@@ -41,9 +41,9 @@ const handlers = {
     progress() { $('progress').hidden = false; $('progress').removeAttribute('value'); },
     load(data) {
         const p = data.profile;
-        state.movements = data.movements;
+        state.movements = p.movements;
         message(`${state.name}: ${p.samples} samples, ${state.recording.channels} channels, ` +
-            `period ${p.samplePeriodMs} ms, ${p.movements} movements. Sweeping…`);
+            `period ${p.samplePeriodMs} ms, ${p.movements.length} movements. Sweeping…`);
         runTune();
     },
     tune(data) {
@@ -55,8 +55,8 @@ const handlers = {
         const r = state.result;
         $('tuning-message').textContent = r.message;
         message(`${state.name}: ${r.profile.samples} samples, ${state.recording.channels} channels, ` +
-            `period ${r.profile.samplePeriodMs} ms, ${r.profile.movements} movements; ` +
-            `${r.grid.length} settings swept in ${seconds} s.`);
+            `period ${r.profile.samplePeriodMs} ms, ${r.movements.length} movements; ` +
+            `swept in ${seconds} s, ${r.front.length} settings on the front.`);
         $('budget').value = String(r.lagBudgetMs);
         drawFront();
         const pick = r.recommendation ?? r.defaults;
@@ -111,9 +111,14 @@ function choose(minCutOff, beta) {
 const STEPS = 1000;
 function range(which) {
     const r = state.result;
-    if (which === 'minCutOff') return [TUNING_DEFAULTS.minCutOffLow, TUNING_DEFAULTS.minCutOffHigh];
-    const grid = r?.betaGrid;
-    return grid && grid.length > 0 ? [grid[0], grid[grid.length - 1]] : [1e-4, 10];
+    if (which === 'minCutOff') {
+        // The sweep's range: up to a quarter of the sampling rate.
+        const quarterRate = 250 / (r?.profile.samplePeriodMs ?? NaN);
+        return [TUNING_DEFAULTS.minCutOffLow,
+            Math.min(TUNING_DEFAULTS.minCutOffHigh, Number.isFinite(quarterRate) ? quarterRate : 10)];
+    }
+    const betas = r?.front.map((m) => m.beta).filter((b) => b > 0) ?? [];
+    return betas.length > 0 ? [Math.min(...betas) / 10, Math.max(...betas) * 10] : [1e-4, 10];
 }
 function toSlider(which, value) {
     const [low, high] = range(which);
@@ -200,12 +205,11 @@ function drawTraces(smoothed) {
 
 // The detected movements, shaded behind the traces.
 function shadeMovements(u) {
-    const { timestamps } = state.recording;
     u.ctx.save();
     u.ctx.fillStyle = 'rgba(255, 212, 59, 0.35)';
-    for (const [first, last] of state.movements ?? []) {
-        const x0 = u.valToPos(timestamps[first] / 1000, 'x', true);
-        const x1 = u.valToPos(timestamps[last] / 1000, 'x', true);
+    for (const { startMs, endMs } of state.movements ?? []) {
+        const x0 = u.valToPos(startMs / 1000, 'x', true);
+        const x1 = u.valToPos(endMs / 1000, 'x', true);
         u.ctx.fillRect(x0, u.bbox.top, Math.max(x1 - x0, 1), u.bbox.height);
     }
     u.ctx.restore();
@@ -245,7 +249,7 @@ function drawPath(smoothed) {
 }
 
 // The Pareto front: mean lag (x) against smoothed jitter; the recommendation, the defaults and
-// the chosen setting marked. A click applies the front's nearest member.
+// the chosen setting marked. A click applies the nearest of them.
 function drawFront() {
     state.front?.destroy();
     const r = state.result;
@@ -266,7 +270,8 @@ function drawFront() {
     state.frontPoints = points;
     state.front = new uPlot({
         title: 'Pareto front: smoothed jitter against mean lag', width: width(), height: 300,
-        scales: { x: { time: false } },
+        // A margin, so that the marks at the ends lie inside the plot, where a click reaches them.
+        scales: { x: { time: false, range: (u, min, max) => [min - (max - min) / 20, max + (max - min) / 20] } },
         axes: [{ label: 'mean lag (ms)' }, { label: 'smoothed jitter' }],
         cursor: { drag: { x: false, y: false } },
         series: [{ label: 'lag (ms)' },
@@ -294,12 +299,18 @@ function drawFront() {
     }, [xs, pick((p) => p.kind === 'front'), pick((p) => rec && p.kind === 'front' && p.m === r.front.find(
         (f) => f.minCutOff === rec.minCutOff && f.beta === rec.beta)),
     pick((p) => p.kind === 'defaults'), xs.map(() => null)], host);
-    state.front.over.addEventListener('click', () => {
-        const index = state.front.cursor.idx;
-        if (index !== null && index !== undefined) {
-            const { m } = points[index];
-            choose(m.minCutOff, m.beta);
-        }
+    // The point nearest the click on screen: the front is dense, so nearest in lag alone would
+    // miss the marks that lie off it.
+    state.front.over.addEventListener('click', (event) => {
+        const u = state.front;
+        const box = u.over.getBoundingClientRect();
+        // The recommendation's and the defaults' marks are larger: a click on one picks it.
+        const marked = (p) => p.kind === 'defaults' || (rec && p.m.minCutOff === rec.minCutOff &&
+            p.m.beta === rec.beta);
+        const apart = (p) => Math.hypot(u.valToPos(p.m.meanLagMs, 'x') - (event.clientX - box.left),
+            u.valToPos(p.m.smoothedJitter, 'y') - (event.clientY - box.top)) - (marked(p) ? 6 : 0);
+        const nearest = points.reduce((best, p) => (apart(p) < apart(best) ? p : best), points[0]);
+        choose(nearest.m.minCutOff, nearest.m.beta);
     });
 }
 
@@ -370,7 +381,7 @@ function init() {
     $('beta').addEventListener('input', onSlider);
     $('retune').addEventListener('click', () => state.recording && !busy && runTune());
     $('download-json').addEventListener('click', () => state.result &&
-        download('tuning.json', tuningJson(state.result, state.chosen), 'application/json'));
+        download('tuning.json', tuningJson(state.result), 'application/json'));
     $('copy').addEventListener('click', () => navigator.clipboard?.writeText($('export').textContent));
     window.peltoPage = { pointPosition, state };
 }

@@ -2,7 +2,6 @@
 // freezes. Messages: {type: 'load', recording}, {type: 'tune', options}, {type: 'apply', minCutOff,
 // beta}; answers carry the same type, or {type: 'error', message}.
 import { measure, profile, smooth, tune } from '../pelto.mjs';
-import { movements } from './movements.mjs';
 
 let recording = null;
 
@@ -21,13 +20,12 @@ self.onmessage = ({ data }) => {
         if (data.type === 'load') {
             recording = data.recording;
             const { timestamps, values, channels } = recording;
-            const p = profile(timestamps, values, { channels });
-            self.postMessage({ type: 'load', profile: p, movements: movements(recording, p.fastSpeed) });
+            self.postMessage({ type: 'load', profile: profile(timestamps, values, { channels }) });
         } else if (data.type === 'tune') {
             self.postMessage({ type: 'progress', phase: 'sweeping' });
             const { timestamps, values, channels } = recording;
             const result = tune(timestamps, values, { ...data.options, channels });
-            self.postMessage({ type: 'tune', json: JSON.stringify(result) });
+            self.postMessage({ type: 'tune', json: result.text });
         } else if (data.type === 'apply') {
             self.postMessage(apply(data.minCutOff, data.beta, data.freq, data.dCutOff));
         }

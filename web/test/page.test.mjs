@@ -7,6 +7,7 @@ import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { test } from 'node:test';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { measurementFromJson } from '../result.mjs';
 import { gaze, native, toCsv } from './recordings.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -40,8 +41,8 @@ test('the page tunes a recording as the native tuner does', { skip, timeout: 120
     const dir = mkdtempSync(join(tmpdir(), 'pelto-page-'));
     const file = join(dir, 'gaze.csv');
     writeFileSync(file, toCsv(recording));
-    const expected = native(helper, recording, 1, 0.007).tune;
-    assert.equal(expected.status, 0);
+    const expected = native(helper, recording, { minCutOff: 1, beta: 0.007 }).tune;
+    assert.equal(expected.status, 'OK');
 
     const chromium = await browser();
     try {
@@ -55,10 +56,10 @@ test('the page tunes a recording as the native tuner does', { skip, timeout: 120
         const defaults = await tab.evaluate(() => window.peltoPage.pointPosition('defaults'));
         await tab.mouse.click(defaults.x, defaults.y);
         await tab.waitForFunction((beta) => document.getElementById('figure-beta').textContent === beta,
-            {}, String(expected.defaults.beta));
+            {}, String(expected.defaults.parameters.beta));
         const point = await tab.evaluate(() => window.peltoPage.pointPosition('recommendation'));
         await tab.mouse.click(point.x, point.y);
-        const best = expected.recommendation;
+        const best = measurementFromJson(expected.recommendationFigures);
         await tab.waitForFunction((beta) => document.getElementById('figure-beta').textContent === beta,
             {}, String(best.beta));
         assert.equal(Number(await text(tab, 'figure-min-cut-off')), best.minCutOff);
@@ -66,7 +67,7 @@ test('the page tunes a recording as the native tuner does', { skip, timeout: 120
         assert.equal(Number(await text(tab, 'figure-lag')), best.meanLagMs);
         assert.equal(await text(tab, 'tuning-message'), expected.message);
         assert.match(await text(tab, 'export'), new RegExp(`minCutOff: ${best.minCutOff}, beta: ${best.beta}`));
-        assert.equal(await tab.evaluate(() => window.peltoPage.state.movements.length),
+        assert.deepEqual(await tab.evaluate(() => window.peltoPage.state.movements),
             expected.profile.movements);
         assert.deepEqual(errors, []);
         await tab.screenshot({ path: resolve(here, '../dist/pelto-tuning.png'), fullPage: true });

@@ -46,8 +46,12 @@ export function gaze({ rows = 3000, channels = 2, seed = 1, faults = true } = {}
     return { timestamps, values, channels };
 }
 
-/** What the native library makes of a recording (pelto-web-reference's JSON, null as NaN). */
-export function native(helper, recording, minCutOff, beta, maxLagMs) {
+/**
+ * What the native library makes of a recording (pelto-web-reference's JSON, null as NaN), with
+ * the bank's and the tuner's choices (default: EXACT, RAW).
+ */
+export function native(helper, recording, { minCutOff, beta, maxLagMs,
+    timestampPrecision = 'EXACT', derivative = 'RAW' }) {
     const dir = mkdtempSync(join(tmpdir(), 'pelto-web-'));
     const file = join(dir, 'recording.bin');
     const { timestamps, values, channels } = recording;
@@ -56,7 +60,7 @@ export function native(helper, recording, minCutOff, beta, maxLagMs) {
     data.set(timestamps, 2);
     data.set(values, 2 + timestamps.length);
     writeFileSync(file, new Uint8Array(data.buffer));
-    const args = [file, String(minCutOff), String(beta)];
+    const args = [file, String(minCutOff), String(beta), timestampPrecision, derivative];
     if (maxLagMs !== undefined) args.push(String(maxLagMs));
     const text = execFileSync(helper, args, { maxBuffer: 1 << 28 }).toString();
     return JSON.parse(text, (key, value) => (value === null ? NaN : value));

@@ -234,7 +234,7 @@ template <Enumeration E> constexpr std::optional<E> fromRawValue(std::int64_t ra
 template <DescribedEnumeration E> constexpr std::string_view description(E value) noexcept {
     constexpr const auto& texts = detail::EnumTraits<E>::texts;
     const auto index = static_cast<std::uint64_t>(rawValue(value));
-    return index < texts.size() ? texts[index] : std::string_view{};
+    return index < texts.size() ? texts[static_cast<std::size_t>(index)] : std::string_view{};
 }
 
 /// Writes the case's text; for `AccuracyCriteria`, or a value that is no case, its raw value.
