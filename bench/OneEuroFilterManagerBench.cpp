@@ -96,9 +96,10 @@ std::vector<double> trackerClock(std::mt19937_64& rng) {
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::uniform_real_distribution<double> late(-0.02, 0.02);
     std::vector<double> timestamps;
-    for (double frame = 1.0e6; timestamps.size() < STREAM_LENGTH; frame += 1.0) {
+    for (std::int64_t frame = 1'000'000; timestamps.size() < STREAM_LENGTH; ++frame) {
         if (unit(rng) >= 0.01) {
-            timestamps.push_back(std::round((frame + late(rng)) * 1000.0) / 1000.0);
+            const auto nominal = static_cast<double>(frame);
+            timestamps.push_back(std::round((nominal + late(rng)) * 1000.0) / 1000.0);
         }
     }
     return timestamps;

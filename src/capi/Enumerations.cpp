@@ -119,8 +119,6 @@ static_assert(textsAreNulTerminated<StatusError>() &&
 } // namespace
 } // namespace pelto::capi
 
-using pelto::capi::makeHandle;
-
 extern "C" {
 
 // Enumerations

@@ -25,8 +25,6 @@
 #include <utility>
 #include <vector>
 
-using pelto::capi::makeHandle;
-
 extern "C" {
 
 // Main queue

@@ -31,8 +31,6 @@ pelto_gaze_tracker* wrapTracker(std::shared_ptr<GazeTracker> tracker) {
 }
 } // namespace pelto::capi
 
-using pelto::capi::makeHandle;
-
 extern "C" {
 
 unsigned pelto_version_number(void) noexcept {

@@ -115,8 +115,6 @@ pelto_tuning_measurement measurementOf(const pelto::tuning::Measurement& m) noex
 } // namespace
 } // namespace pelto::capi
 
-using pelto::capi::makeHandle;
-
 extern "C" {
 
 // Tuning
