@@ -360,6 +360,16 @@ TEST(TuningTest, SynthesisedMovementsLagAsTheRecordingsOwn) {
     EXPECT_NEAR(synthesised.meanLagMs, recorded, 0.6 * recorded);
 }
 
+TEST(TuningTest, OneStepGridsRecommendTheirOnlySet) {
+    const TuningResult result = tuneRecording(gaze(1.0), [](TuningOptions& o) {
+        o.minCutOffSteps = 1;
+        o.betaSteps = 1;
+    });
+    ASSERT_TRUE(result.recommendation);
+    EXPECT_EQ(result.recommendation->parameters.minCutOff, result.minCutOffs.front());
+    EXPECT_EQ(result.recommendation->parameters.beta, result.betas.front());
+}
+
 TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
     const Recording recording = constant(10, 1.0);
     const std::vector<double> three = {0.0, 1.0, 2.0};

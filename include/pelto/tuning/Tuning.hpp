@@ -148,7 +148,9 @@ inline constexpr std::size_t MIN_MOVEMENTS = 5;
 /// values spaced evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the
 /// profile's movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that
 /// speed. A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on
-/// which the bank gives the scaled results: the same physical settings, whatever the units.
+/// which the bank gives the scaled results: the same physical settings, whatever the units. A grid
+/// of one step is its low end alone. Every parameter set measured, the refinements' included, lies
+/// within the coarse grid's extent.
 struct TuningOptions {
     MeasuringOptions measuring;
     /// Lag budget: the recommendation is the parameter set with the least smoothed jitter whose
