@@ -41,11 +41,13 @@ double rangeEnd(std::uint8_t code, double unit) {
     return code < edges.size() ? edges[code] : unit * std::exp2(static_cast<int>(code % 17) - 8);
 }
 
-bool finiteOrNaN(double v) { return !std::isinf(v); }
+bool finiteOrNaN(double v) {
+    return !std::isinf(v);
+}
 
 bool figuresFinite(const Measurement& m) {
-    return std::ranges::all_of(std::array{m.rawJitter, m.smoothedJitter, m.jitterRatio,
-                                          m.meanLagMs, m.medianLagMs, m.maxLagMs},
+    return std::ranges::all_of(std::array{m.rawJitter, m.smoothedJitter, m.jitterRatio, m.meanLagMs,
+                                          m.medianLagMs, m.maxLagMs},
                                finiteOrNaN) &&
            !(m.meanLagMs < 0.0) && !(m.maxLagMs < m.medianLagMs) &&
            m.lagsCensored <= m.lagsMeasured && m.refused <= m.samples;
@@ -143,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.maxLagMs = 0.5 * static_cast<double>(budget) - 4.0;
     }
     const std::uint8_t grid = in.byte();
-    options.minCutOffSteps = grid % 5;      // 0 to 4
+    options.minCutOffSteps = grid % 5;     // 0 to 4
     options.betaSteps = (grid >> 4U) % 5U; // 0 to 4
     options.minCutOffLow = rangeEnd(in.byte(), 0.1);
     options.minCutOffHigh = rangeEnd(in.byte(), 10.0);
@@ -152,8 +154,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t bank = in.byte();
     options.freq = 15.0 * (1 + bank % 8);
     options.dCutOff = 0.5 * (1 + (bank >> 3U) % 4U);
-    BankChoices choices{.precision = (bank & 0x20U) != 0 ? pelto::TimestampPrecision::EXACT
-                                                         : pelto::TimestampPrecision::WHOLE_MILLISECONDS,
+    BankChoices choices{.precision = (bank & 0x20U) != 0
+                                         ? pelto::TimestampPrecision::EXACT
+                                         : pelto::TimestampPrecision::WHOLE_MILLISECONDS,
                         .derivative = (bank & 0x40U) != 0 ? pelto::DerivativeSource::FILTERED
                                                           : pelto::DerivativeSource::RAW};
     // The C structs' sizes: too small, the first release's, the current one or larger.
@@ -175,7 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool measuringOk = measuringValid(options.measuring);
     const bool tuningOk = tuningValid(options);
     PELTO_FUZZ_CHECK(returns([&] {
-                         PELTO_FUZZ_CHECK(profileFinite(profile(t, v, channels, options.measuring)));
+                         PELTO_FUZZ_CHECK(
+                             profileFinite(profile(t, v, channels, options.measuring)));
                      }) == measuringOk);
     const FilterParameters parameters{.freq = options.freq,
                                       .minCutOff = options.minCutOffLow,

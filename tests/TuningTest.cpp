@@ -376,6 +376,9 @@ TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
     EXPECT_THROW((void)measure(recording.timestamps, three, 1), std::invalid_argument);
     EXPECT_THROW((void)measure(three, three, 0), std::invalid_argument);
     EXPECT_THROW((void)profile(three, three, 2), std::invalid_argument);
+    // An empty recording of absurd width is refused before any bank is built.
+    EXPECT_THROW((void)tune({}, {}, MAX_CHANNELS + 1), std::invalid_argument);
+    EXPECT_EQ(tune({}, {}, MAX_CHANNELS).status, TuningStatus::TOO_FEW_SAMPLES);
     const auto invalid = std::to_array<Adjust>({
         [](TuningOptions& o) { o.minCutOffSteps = 0; },
         [](TuningOptions& o) { o.boostLow = 2.0 * o.boostHigh; },

@@ -128,11 +128,12 @@ RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
 
 void RecordingAnalysis::checkShape(const tuning::MeasuringOptions& options) {
     const std::size_t rows = timestamps_.size();
-    if (channels_ == 0 || rows > values_.size() / channels_ || values_.size() != rows * channels_) {
+    if (channels_ == 0 || channels_ > tuning::MAX_CHANNELS || rows > values_.size() / channels_ ||
+        values_.size() != rows * channels_) {
         throw std::invalid_argument("pelto::tuning: " + std::to_string(rows) + " timestamps and " +
                                     std::to_string(channels_) + " channels need as many rows of " +
-                                    "values, at least one channel; got " +
-                                    std::to_string(values_.size()) + " values");
+                                    "values, 1 to " + std::to_string(tuning::MAX_CHANNELS) +
+                                    " channels; got " + std::to_string(values_.size()) + " values");
     }
     checkOptions(options);
     profile_.samples = rows;

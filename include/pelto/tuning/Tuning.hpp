@@ -215,11 +215,16 @@ struct TuningReport {
     BankChoices choices; ///< how every bank of the sweep read the recording
 };
 
+/// The most channels a recording may have: far more than any tracker gives (a face's landmarks are
+/// a few hundred), and few enough that every bank the tuner builds fits whatever the row count,
+/// an empty recording's included.
+inline constexpr std::size_t MAX_CHANNELS = 65536;
+
 /// The classification of a recording.
 ///
-/// Throws std::invalid_argument when `channels` is 0, `values` does not hold `channels` values
-/// per timestamp, or `options` are out of range (a factor or settleMs negative or NaN,
-/// lagProgress outside (0, 1]).
+/// Throws std::invalid_argument when `channels` is 0 or more than MAX_CHANNELS, `values` does not
+/// hold `channels` values per timestamp, or `options` are out of range (a factor or settleMs
+/// negative or NaN, lagProgress outside (0, 1]).
 [[nodiscard]] PELTO_EXPORT SignalProfile profile(std::span<const double> timestamps,
                                                  std::span<const double> values,
                                                  std::size_t channels,
@@ -248,8 +253,14 @@ struct TuningReport {
 /// sample refused, a constant signal, or no still step.
 ///
 /// The parameter sets run on `options.threads` threads started and joined within the call; the
-/// results are the same for any thread count. Memory: one smoothed copy of the recording, plus
-/// one flag per sample, per thread. Throws as profile() does, also when a grid has no step, the
+/// results are the same for any thread count.
+///
+/// Cost, whatever the recording holds (all movement, all noise, gaps, any channel count): time
+/// about proportional to rows × channels × parameter sets (the coarse grid's
+/// minCutOffSteps × betaSteps plus at most 125 refined), plus sorting each channel's values once;
+/// memory proportional to rows × channels: the recording's classification (and a synthesised
+/// recording of at most its size), plus per thread one smoothed copy and one flag per sample, plus
+/// one Measurement per parameter set. Throws as profile() does, also when a grid has no step, the
 /// grid's size overflows std::size_t, a range is not positive with low <= high (finite but for
 /// minCutOffHigh), or maxLagMs is NaN; std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
