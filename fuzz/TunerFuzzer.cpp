@@ -1,8 +1,9 @@
 // The tuner on any recording, with small grids and any options: profile(), measure() and
 // tuneReport() throw std::invalid_argument exactly when an option is out of range, and nothing
-// else; the report is the same on one thread and on two; no figure is infinite; the
-// recommendation lies within the grid searched and on the front; and the C interface, whatever
-// the sizes its caller's structs claim, refuses what C++ refuses and otherwise answers as C++ does.
+// else; the report is the same on one thread and on two; no figure is infinite but the profile's
+// thresholds; the recommendation lies within the grid searched and on the front; and the C
+// interface, whatever the sizes its caller's structs claim, refuses what C++ refuses and
+// otherwise answers as C++ does.
 
 #include <pelto/pelto.h>
 #include <pelto/tuning/Tuning.hpp>
@@ -53,16 +54,16 @@ bool figuresFinite(const Measurement& m) {
            m.lagsCensored <= m.lagsMeasured && m.refused <= m.samples;
 }
 
+// The thresholds alone may be +infinity.
 bool profileFinite(const SignalProfile& p) {
-    return std::ranges::all_of(std::array{p.samplePeriodMs, p.medianSpeed, p.fastSpeed,
-                                          p.stillSpeed, p.movementSpeed},
+    return std::ranges::all_of(std::array{p.samplePeriodMs, p.medianSpeed, p.movementSpeed},
                                finiteOrNaN) &&
-           !(p.stillSpeed > p.fastSpeed);
+           p.fastSpeed != -INF && p.stillSpeed != -INF && !(p.stillSpeed > p.fastSpeed);
 }
 
 bool measuringValid(const MeasuringOptions& m) {
-    return m.fastFactor >= 0.0 && m.stillFactor >= 0.0 && m.settleMs >= 0.0 &&
-           m.lagProgress > 0.0 && m.lagProgress <= 1.0;
+    return m.fastFactor >= 0.0 && m.fastFactor < INF && m.stillFactor >= 0.0 &&
+           m.stillFactor < INF && m.settleMs >= 0.0 && m.lagProgress > 0.0 && m.lagProgress <= 1.0;
 }
 
 bool tuningValid(const TuningOptions& o) {

@@ -386,6 +386,7 @@ TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
         [](TuningOptions& o) { o.maxLagMs = NAN; },
         [](TuningOptions& o) { o.measuring.lagProgress = 0.0; },
         [](TuningOptions& o) { o.measuring.fastFactor = NAN; },
+        [](TuningOptions& o) { o.measuring.stillFactor = INFINITY; },
     });
     for (const Adjust adjust : invalid) {
         EXPECT_THROW((void)tuneRecording(recording, adjust), std::invalid_argument);

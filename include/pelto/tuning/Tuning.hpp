@@ -96,10 +96,12 @@ struct SignalProfile {
     std::size_t steps = 0;
     double samplePeriodMs = NOT_MEASURED; ///< median interval of the steps
     double medianSpeed = NOT_MEASURED;    ///< median of the speeds
-    double fastSpeed = NOT_MEASURED;      ///< the movement threshold
-    double stillSpeed = NOT_MEASURED;     ///< the still threshold
-    double movementSpeed = NOT_MEASURED;  ///< median peak speed of the movements
-    std::size_t stillSteps = 0;           ///< still steps, whatever the bank accepts
+    /// The movement threshold; +infinity when it exceeds the largest double (a huge fastFactor,
+    /// or speeds near that size): then no sample is fast.
+    double fastSpeed = NOT_MEASURED;
+    double stillSpeed = NOT_MEASURED;    ///< the still threshold; +infinity as fastSpeed
+    double movementSpeed = NOT_MEASURED; ///< median peak speed of the movements
+    std::size_t stillSteps = 0;          ///< still steps, whatever the bank accepts
     std::size_t movements = 0;
 };
 
@@ -223,8 +225,8 @@ inline constexpr std::size_t MAX_CHANNELS = 65536;
 /// The classification of a recording.
 ///
 /// Throws std::invalid_argument when `channels` is 0 or more than MAX_CHANNELS, `values` does not
-/// hold `channels` values per timestamp, or `options` are out of range (a factor or settleMs
-/// negative or NaN, lagProgress outside (0, 1]).
+/// hold `channels` values per timestamp, or `options` are out of range (a factor negative,
+/// infinite or NaN, settleMs negative or NaN, lagProgress outside (0, 1]).
 [[nodiscard]] PELTO_EXPORT SignalProfile profile(std::span<const double> timestamps,
                                                  std::span<const double> values,
                                                  std::size_t channels,
