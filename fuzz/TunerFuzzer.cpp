@@ -1,9 +1,8 @@
 // The tuner on any recording, with small grids and any options: profile(), measure() and
 // tuneReport() throw std::invalid_argument exactly when an option is out of range, and nothing
-// else; the report is the same on one thread and on two; no figure is infinite but the profile's
-// thresholds; the recommendation lies within the grid searched and on the front; and the C
-// interface, whatever the sizes its caller's structs claim, refuses what C++ refuses and
-// otherwise answers as C++ does.
+// else; the report is the same on one thread and on two; no lag is infinite; the recommendation
+// lies within the grid searched and on the front; and the C interface, whatever the sizes its
+// caller's structs claim, refuses what C++ refuses and otherwise answers as C++ does.
 
 #include <pelto/pelto.h>
 #include <pelto/tuning/Tuning.hpp>
@@ -46,12 +45,12 @@ bool finiteOrNaN(double v) {
     return !std::isinf(v);
 }
 
+// The jitters may overflow to +infinity, and their ratio to either infinity.
 bool figuresFinite(const Measurement& m) {
-    return std::ranges::all_of(std::array{m.rawJitter, m.smoothedJitter, m.jitterRatio, m.meanLagMs,
-                                          m.medianLagMs, m.maxLagMs},
-                               finiteOrNaN) &&
-           !(m.meanLagMs < 0.0) && !(m.maxLagMs < m.medianLagMs) &&
-           m.lagsCensored <= m.lagsMeasured && m.refused <= m.samples;
+    return std::ranges::all_of(std::array{m.meanLagMs, m.medianLagMs, m.maxLagMs}, finiteOrNaN) &&
+           m.rawJitter != -INF && m.smoothedJitter != -INF && !(m.meanLagMs < 0.0) &&
+           !(m.maxLagMs < m.medianLagMs) && m.lagsCensored <= m.lagsMeasured &&
+           m.refused <= m.samples;
 }
 
 // The thresholds alone may be +infinity.

@@ -73,7 +73,9 @@ struct FilterParameters {
 
 inline constexpr double NOT_MEASURED = std::numeric_limits<double>::quiet_NaN();
 
-/// What one parameter set does to a recording. Figures without data are NaN.
+/// What one parameter set does to a recording. Figures without data are NaN. The lags are finite
+/// or NaN; the jitters overflow to +infinity (and their ratio to infinity or NaN) only when a step
+/// is too long to square in a double, values beyond about 1e154 that no tracker gives.
 struct Measurement {
     FilterParameters parameters;
     std::size_t samples = 0;              ///< rows of the recording
