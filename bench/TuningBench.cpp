@@ -5,7 +5,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -67,6 +69,82 @@ void BM_TuneMillionSamples(benchmark::State& state) {
 BENCHMARK(BM_TuneMillionSamples)
     ->Arg(1)
     ->Arg(0)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// The worst shapes a recording can take, over the default grid on one thread: the time should
+// grow with rows × channels, whatever the content, and the peak memory (run one benchmark per
+// process under `/usr/bin/time -f %M`) with rows × channels. Arguments: shape, rows, channels.
+enum Shape : std::int64_t {
+    ALL_NOISE = 0,    // white noise, no movement
+    ALL_MOVEMENT = 1, // a new target every three samples
+    GIANT_GAP = 2,    // gaze, with a 10^9 ms gap halfway
+    STEADY_1KHZ = 3,  // gaze at 1 kHz
+};
+
+Recording shaped(Shape shape, std::size_t rows, std::size_t channels) {
+    std::mt19937_64 rng(11);
+    std::normal_distribution<double> noise(0.0, 6.0);
+    std::uniform_real_distribution<double> target(0.0, 1000.0);
+    Recording r;
+    r.timestamps.reserve(rows);
+    r.values.reserve(rows * channels);
+    const double period = shape == STEADY_1KHZ ? 1.0 : 1000.0 / 60.0;
+    std::vector<double> from(channels, 500.0);
+    std::vector<double> to(channels, 500.0);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const double gap = shape == GIANT_GAP && i >= rows / 2 ? 1e9 : 0.0;
+        r.timestamps.push_back(static_cast<double>(i) * period + gap);
+        // Targets change every three samples (all movement) or every 0.5 s (gaze).
+        const std::size_t dwell =
+            shape == ALL_MOVEMENT ? 3 : static_cast<std::size_t>(500.0 / period);
+        if (i % dwell == 0) {
+            from = to;
+            for (double& v : to) {
+                v = target(rng);
+            }
+        }
+        const double share = shape == ALL_MOVEMENT
+                                 ? static_cast<double>(i % dwell + 1) / 3.0
+                                 : std::min(1.0, static_cast<double>(i % dwell) * period / 30.0);
+        for (std::size_t c = 0; c < channels; ++c) {
+            const double level = shape == ALL_NOISE ? 500.0 : from[c] + (to[c] - from[c]) * share;
+            r.values.push_back(level + noise(rng));
+        }
+    }
+    return r;
+}
+
+void BM_TuneWorstShape(benchmark::State& state) {
+    const auto rows = static_cast<std::size_t>(state.range(1));
+    const auto channels = static_cast<std::size_t>(state.range(2));
+    const Recording recording = shaped(static_cast<Shape>(state.range(0)), rows, channels);
+    pelto::tuning::TuningOptions options;
+    options.threads = 1;
+    std::size_t sets = 0;
+    for (auto _ : state) {
+        const auto report =
+            pelto::tuning::tuneReport(recording.timestamps, recording.values, channels, options);
+        benchmark::DoNotOptimize(report.result.recommendation);
+        sets = report.result.grid.size() + report.refined.size();
+        state.counters["status"] = static_cast<double>(report.result.status);
+    }
+    state.counters["parameter_sets"] = static_cast<double>(sets);
+    state.counters["ns_per_value_and_set"] = benchmark::Counter(
+        static_cast<double>(rows * channels * std::max<std::size_t>(sets, 1)),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_TuneWorstShape)
+    ->ArgNames({"shape", "rows", "channels"})
+    ->Args({ALL_NOISE, 100'000, 2})
+    ->Args({ALL_NOISE, 400'000, 2})
+    ->Args({ALL_MOVEMENT, 100'000, 2})
+    ->Args({ALL_MOVEMENT, 400'000, 2})
+    ->Args({GIANT_GAP, 100'000, 2})
+    ->Args({STEADY_1KHZ, 400'000, 2})
+    ->Args({ALL_NOISE, 1'000, 10'000})
+    ->Args({GIANT_GAP, 1'000, 10'000})
     ->Iterations(1)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();

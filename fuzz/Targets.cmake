@@ -14,3 +14,4 @@ pelto_fuzz_target(
   CsvReaderFuzzer SOURCES ../examples/demo/CsvReader.cpp ../examples/demo/CsvWriter.cpp
                           ../examples/demo/SmoothedTrace.cpp ../examples/demo/TracePlot.cpp)
 pelto_fuzz_target(FilterBankFuzzer)
+pelto_fuzz_target(TunerFuzzer)

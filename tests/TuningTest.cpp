@@ -360,12 +360,25 @@ TEST(TuningTest, SynthesisedMovementsLagAsTheRecordingsOwn) {
     EXPECT_NEAR(synthesised.meanLagMs, recorded, 0.6 * recorded);
 }
 
+TEST(TuningTest, OneStepGridsRecommendTheirOnlySet) {
+    const TuningResult result = tuneRecording(gaze(1.0), [](TuningOptions& o) {
+        o.minCutOffSteps = 1;
+        o.betaSteps = 1;
+    });
+    ASSERT_TRUE(result.recommendation);
+    EXPECT_EQ(result.recommendation->parameters.minCutOff, result.minCutOffs.front());
+    EXPECT_EQ(result.recommendation->parameters.beta, result.betas.front());
+}
+
 TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
     const Recording recording = constant(10, 1.0);
     const std::vector<double> three = {0.0, 1.0, 2.0};
     EXPECT_THROW((void)measure(recording.timestamps, three, 1), std::invalid_argument);
     EXPECT_THROW((void)measure(three, three, 0), std::invalid_argument);
     EXPECT_THROW((void)profile(three, three, 2), std::invalid_argument);
+    // An empty recording of absurd width is refused before any bank is built.
+    EXPECT_THROW((void)tune({}, {}, MAX_CHANNELS + 1), std::invalid_argument);
+    EXPECT_EQ(tune({}, {}, MAX_CHANNELS).status, TuningStatus::TOO_FEW_SAMPLES);
     const auto invalid = std::to_array<Adjust>({
         [](TuningOptions& o) { o.minCutOffSteps = 0; },
         [](TuningOptions& o) { o.boostLow = 2.0 * o.boostHigh; },
@@ -373,6 +386,7 @@ TEST(TuningTest, MismatchedSizesAndOptionsOutOfRangeThrow) {
         [](TuningOptions& o) { o.maxLagMs = NAN; },
         [](TuningOptions& o) { o.measuring.lagProgress = 0.0; },
         [](TuningOptions& o) { o.measuring.fastFactor = NAN; },
+        [](TuningOptions& o) { o.measuring.stillFactor = INFINITY; },
     });
     for (const Adjust adjust : invalid) {
         EXPECT_THROW((void)tuneRecording(recording, adjust), std::invalid_argument);

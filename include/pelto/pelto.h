@@ -755,9 +755,9 @@ PELTO_EXPORT void pelto_tuning_options_init(pelto_tuning_options* options) PELTO
 /// False, and nothing written, when `result` is NULL or its size is less than
 /// sizeof(pelto_tuning_result), `options` is not NULL and its size is less than the first
 /// release's (offsetof(pelto_tuning_options, timestamp_precision); members past its size take
-/// their defaults), a choice is no case, `channels` is 0, `timestamps` or `values` is NULL with
-/// rows, `front` is NULL with a capacity, an option is out of range (see tune()), or memory runs
-/// out.
+/// their defaults), a choice is no case, `channels` is 0 or more than 65,536 (MAX_CHANNELS),
+/// `timestamps` or `values` is NULL with rows, `front` is NULL with a capacity, an option is out
+/// of range (see tune()), or memory runs out.
 PELTO_EXPORT bool pelto_tune(const double* timestamps, size_t rows, const double* values,
                              size_t channels, const pelto_tuning_options* options,
                              pelto_tuning_result* result) PELTO_NOEXCEPT;

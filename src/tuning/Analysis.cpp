@@ -48,11 +48,13 @@ bool allFinite(std::span<const double> values) noexcept {
 
 void checkOptions(const tuning::MeasuringOptions& options) {
     auto nonNegative = [](double value) { return value >= 0.0; }; // false for NaN
-    if (!nonNegative(options.fastFactor) || !nonNegative(options.stillFactor) ||
+    // An infinite factor times a deviation of zero would make the threshold NaN.
+    auto factor = [](double value) { return value >= 0.0 && std::isfinite(value); };
+    if (!factor(options.fastFactor) || !factor(options.stillFactor) ||
         !nonNegative(options.settleMs) ||
         !(options.lagProgress > 0.0 && options.lagProgress <= 1.0)) {
-        throw std::invalid_argument("pelto::tuning: fastFactor, stillFactor and settleMs must be "
-                                    "at least 0 and lagProgress in (0, 1]");
+        throw std::invalid_argument("pelto::tuning: fastFactor and stillFactor must be finite, "
+                                    "they and settleMs at least 0, and lagProgress in (0, 1]");
     }
 }
 
@@ -128,11 +130,12 @@ RecordingAnalysis::RecordingAnalysis(std::span<const double> timestamps,
 
 void RecordingAnalysis::checkShape(const tuning::MeasuringOptions& options) {
     const std::size_t rows = timestamps_.size();
-    if (channels_ == 0 || rows > values_.size() / channels_ || values_.size() != rows * channels_) {
+    if (channels_ == 0 || channels_ > tuning::MAX_CHANNELS || rows > values_.size() / channels_ ||
+        values_.size() != rows * channels_) {
         throw std::invalid_argument("pelto::tuning: " + std::to_string(rows) + " timestamps and " +
                                     std::to_string(channels_) + " channels need as many rows of " +
-                                    "values, at least one channel; got " +
-                                    std::to_string(values_.size()) + " values");
+                                    "values, 1 to " + std::to_string(tuning::MAX_CHANNELS) +
+                                    " channels; got " + std::to_string(values_.size()) + " values");
     }
     checkOptions(options);
     profile_.samples = rows;

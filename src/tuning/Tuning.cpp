@@ -406,14 +406,18 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
                                                                      : result.profile.fastSpeed;
 
     result.maxLagMs = options.maxLagMs.value_or(DEFAULT_MAX_LAG_MS);
-    const double cutOffLow = options.minCutOffLow;
-    const double cutOffHigh =
-        std::max(cutOffLow, std::min(options.minCutOffHigh, 250.0 / result.profile.samplePeriodMs));
-    result.minCutOffs = logarithmicGrid(cutOffLow, cutOffHigh, options.minCutOffSteps);
+    result.minCutOffs = logarithmicGrid(
+        options.minCutOffLow,
+        std::max(options.minCutOffLow,
+                 std::min(options.minCutOffHigh, 250.0 / result.profile.samplePeriodMs)),
+        options.minCutOffSteps);
     result.betas = logarithmicGrid(options.boostLow, options.boostHigh, options.betaSteps);
     for (double& beta : result.betas) {
         beta /= speed;
     }
+    // The refinements stay within the coarse grid's extent (a single value for a one-step grid).
+    const double cutOffLow = result.minCutOffs.front();
+    const double cutOffHigh = result.minCutOffs.back();
     const double betaLow = result.betas.front();
     const double betaHigh = result.betas.back();
 

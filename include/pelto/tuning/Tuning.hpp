@@ -73,7 +73,9 @@ struct FilterParameters {
 
 inline constexpr double NOT_MEASURED = std::numeric_limits<double>::quiet_NaN();
 
-/// What one parameter set does to a recording. Figures without data are NaN.
+/// What one parameter set does to a recording. Figures without data are NaN. The lags are finite
+/// or NaN; the jitters overflow to +infinity (and their ratio to infinity or NaN) only when a step
+/// is too long to square in a double, values beyond about 1e154 that no tracker gives.
 struct Measurement {
     FilterParameters parameters;
     std::size_t samples = 0;              ///< rows of the recording
@@ -96,10 +98,12 @@ struct SignalProfile {
     std::size_t steps = 0;
     double samplePeriodMs = NOT_MEASURED; ///< median interval of the steps
     double medianSpeed = NOT_MEASURED;    ///< median of the speeds
-    double fastSpeed = NOT_MEASURED;      ///< the movement threshold
-    double stillSpeed = NOT_MEASURED;     ///< the still threshold
-    double movementSpeed = NOT_MEASURED;  ///< median peak speed of the movements
-    std::size_t stillSteps = 0;           ///< still steps, whatever the bank accepts
+    /// The movement threshold; +infinity when it exceeds the largest double (a huge fastFactor,
+    /// or speeds near that size): then no sample is fast.
+    double fastSpeed = NOT_MEASURED;
+    double stillSpeed = NOT_MEASURED;    ///< the still threshold; +infinity as fastSpeed
+    double movementSpeed = NOT_MEASURED; ///< median peak speed of the movements
+    std::size_t stillSteps = 0;          ///< still steps, whatever the bank accepts
     std::size_t movements = 0;
 };
 
@@ -148,7 +152,9 @@ inline constexpr std::size_t MIN_MOVEMENTS = 5;
 /// values spaced evenly in logarithm from `boostLow` / s to `boostHigh` / s, where s is the
 /// profile's movementSpeed; boostLow and boostHigh are how much beta raises the cutoff (Hz) at that
 /// speed. A recording scaled by k (pixels to degrees, say) gets the beta grid scaled by 1 / k, on
-/// which the bank gives the scaled results: the same physical settings, whatever the units.
+/// which the bank gives the scaled results: the same physical settings, whatever the units. A grid
+/// of one step is its low end alone. Every parameter set measured, the refinements' included, lies
+/// within the coarse grid's extent.
 struct TuningOptions {
     MeasuringOptions measuring;
     /// Lag budget: the recommendation is the parameter set with the least smoothed jitter whose
@@ -213,11 +219,16 @@ struct TuningReport {
     BankChoices choices; ///< how every bank of the sweep read the recording
 };
 
+/// The most channels a recording may have: far more than any tracker gives (a face's landmarks are
+/// a few hundred), and few enough that every bank the tuner builds fits whatever the row count,
+/// an empty recording's included.
+inline constexpr std::size_t MAX_CHANNELS = 65536;
+
 /// The classification of a recording.
 ///
-/// Throws std::invalid_argument when `channels` is 0, `values` does not hold `channels` values
-/// per timestamp, or `options` are out of range (a factor or settleMs negative or NaN,
-/// lagProgress outside (0, 1]).
+/// Throws std::invalid_argument when `channels` is 0 or more than MAX_CHANNELS, `values` does not
+/// hold `channels` values per timestamp, or `options` are out of range (a factor negative,
+/// infinite or NaN, settleMs negative or NaN, lagProgress outside (0, 1]).
 [[nodiscard]] PELTO_EXPORT SignalProfile profile(std::span<const double> timestamps,
                                                  std::span<const double> values,
                                                  std::size_t channels,
@@ -246,8 +257,14 @@ struct TuningReport {
 /// sample refused, a constant signal, or no still step.
 ///
 /// The parameter sets run on `options.threads` threads started and joined within the call; the
-/// results are the same for any thread count. Memory: one smoothed copy of the recording, plus
-/// one flag per sample, per thread. Throws as profile() does, also when a grid has no step, the
+/// results are the same for any thread count.
+///
+/// Cost, whatever the recording holds (all movement, all noise, gaps, any channel count): time
+/// about proportional to rows × channels × parameter sets (the coarse grid's
+/// minCutOffSteps × betaSteps plus at most 125 refined), plus sorting each channel's values once;
+/// memory proportional to rows × channels: the recording's classification (and a synthesised
+/// recording of at most its size), plus per thread one smoothed copy and one flag per sample, plus
+/// one Measurement per parameter set. Throws as profile() does, also when a grid has no step, the
 /// grid's size overflows std::size_t, a range is not positive with low <= high (finite but for
 /// minCutOffHigh), or maxLagMs is NaN; std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
