@@ -38,7 +38,10 @@ std::string jitterChange(const Measurement& summary) {
                                              : "the raw signal is still";
     }
     const double change = 100.0 * (summary.jitterRatio - 1.0);
-    return (change > 0.0 ? "+" : "") + fixed(change, 0) + "%";
+    std::string text = change > 0.0 ? "+" : "";
+    text += fixed(change, 0);
+    text += '%';
+    return text;
 }
 
 void printRow(std::string_view label, const std::string& value) {
