@@ -4,8 +4,11 @@
 #include <pelto/tuning/Tuning.hpp>
 
 #include <benchmark/benchmark.h>
+#include <pelto/filters/OneEuroFilterManager.hpp>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <random>
@@ -146,6 +149,79 @@ BENCHMARK(BM_TuneWorstShape)
     ->Args({ALL_NOISE, 1'000, 10'000})
     ->Args({GIANT_GAP, 1'000, 10'000})
     ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// The sweep against the filtering it does: one two-channel recording of 200,000 samples, tuned on
+// one thread, and the same parameter sets each smoothed by one block call of a fresh bank. Read
+// `sweep_over_filtering` (PELTO_ISA caps the instruction set). Argument: 0 a camera at 60 Hz that
+// jitters, switches to 30 Hz for a while and drops frames; 1 a 1 kHz tracker.
+Recording gazeOnClock(bool camera, std::size_t rows) {
+    std::mt19937_64 rng(5);
+    std::normal_distribution<double> noise(0.0, 6.0);
+    std::normal_distribution<double> jitter(0.0, camera ? 0.4 : 0.0);
+    std::uniform_real_distribution<double> target(0.0, 1000.0);
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    Recording r;
+    double now = 0.0;
+    double from = 500.0;
+    double to = 500.0;
+    double movedAt = 0.0;
+    for (std::size_t i = 0; i < rows; ++i) {
+        const bool slow = camera && (i / 20'000) % 4 == 3;
+        now += (slow ? 1000.0 / 30.0 : camera ? 1000.0 / 60.0 : 1.0) + jitter(rng);
+        if (camera && chance(rng) < 0.01) {
+            now += 1000.0 / 60.0; // a dropped frame
+        }
+        if (now - movedAt > 600.0) {
+            from = to;
+            to = target(rng);
+            movedAt = now;
+        }
+        const double share = std::min(1.0, (now - movedAt) / 40.0);
+        r.timestamps.push_back(camera ? now : std::round(now));
+        r.values.push_back(from + (to - from) * share + noise(rng));
+        r.values.push_back(1000.0 - from - (to - from) * share + noise(rng));
+    }
+    return r;
+}
+
+void BM_SweepAgainstFiltering(benchmark::State& state) {
+    const Recording recording = gazeOnClock(state.range(0) == 0, 200'000);
+    pelto::tuning::TuningOptions options;
+    options.threads = 1;
+    double sweep = 0.0;
+    double filtering = 0.0;
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        const auto report =
+            pelto::tuning::tuneReport(recording.timestamps, recording.values, 2, options);
+        const auto swept = std::chrono::steady_clock::now();
+        std::vector<double> smoothed(recording.values.size());
+        for (const auto* sets : {&report.result.grid, &report.refined}) {
+            for (const pelto::tuning::Measurement& m : *sets) {
+                pelto::OneEuroFilterManager bank(
+                    2, m.parameters.freq, m.parameters.minCutOff, m.parameters.beta,
+                    m.parameters.dCutOff, report.choices.precision, report.choices.derivative);
+                benchmark::DoNotOptimize(
+                    bank.filterSamples(recording.timestamps, recording.values, smoothed, {}));
+            }
+        }
+        const auto filtered = std::chrono::steady_clock::now();
+        sweep += std::chrono::duration<double>(swept - started).count();
+        filtering += std::chrono::duration<double>(filtered - swept).count();
+        state.counters["parameter_sets"] =
+            static_cast<double>(report.result.grid.size() + report.refined.size());
+    }
+    state.counters["sweep_s"] = sweep / static_cast<double>(state.iterations());
+    state.counters["filter_only_s"] = filtering / static_cast<double>(state.iterations());
+    state.counters["sweep_over_filtering"] = sweep / filtering;
+}
+BENCHMARK(BM_SweepAgainstFiltering)
+    ->ArgName("clock")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(2)
     ->Unit(benchmark::kSecond)
     ->UseRealTime();
 

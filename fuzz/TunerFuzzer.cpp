@@ -18,6 +18,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,12 +46,26 @@ bool finiteOrNaN(double v) {
     return !std::isinf(v);
 }
 
-// The jitters may overflow to +infinity, and their ratio to either infinity.
+// The jitters are +infinity when a step exceeds the largest double, and their ratio infinite
+// when the raw jitter is 0.
 bool figuresFinite(const Measurement& m) {
     return std::ranges::all_of(std::array{m.meanLagMs, m.medianLagMs, m.maxLagMs}, finiteOrNaN) &&
            m.rawJitter != -INF && m.smoothedJitter != -INF && !(m.meanLagMs < 0.0) &&
            !(m.maxLagMs < m.medianLagMs) && m.lagsCensored <= m.lagsMeasured &&
            m.refused <= m.samples;
+}
+
+bool sameFigures(const Measurement& a, const Measurement& b) {
+    return std::ranges::all_of(std::array{std::pair{a.rawJitter, b.rawJitter},
+                                          std::pair{a.smoothedJitter, b.smoothedJitter},
+                                          std::pair{a.jitterRatio, b.jitterRatio},
+                                          std::pair{a.meanLagMs, b.meanLagMs},
+                                          std::pair{a.medianLagMs, b.medianLagMs},
+                                          std::pair{a.maxLagMs, b.maxLagMs}},
+                               [](auto pair) { return sameBits(pair.first, pair.second); }) &&
+           a.refused == b.refused && a.stillSteps == b.stillSteps &&
+           a.lagsMeasured == b.lagsMeasured && a.lagsCensored == b.lagsCensored &&
+           a.movements == b.movements;
 }
 
 // The thresholds alone may be +infinity.
@@ -204,6 +219,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  one = std::move(report);
                              }
                          }) == tuningOk);
+    }
+
+    // The sweep measures its sets side by side: each as measure() measures it alone.
+    if (one && one->lagBasis == pelto::tuning::LagBasis::RECORDED) {
+        for (const Measurement& swept : one->result.grid) {
+            const Measurement alone =
+                measure(t, v, channels, swept.parameters, options.measuring, choices);
+            PELTO_FUZZ_CHECK(sameFigures(alone, swept));
+        }
     }
 
     // The C interface with the same options, behind the sizes drawn. A NaN budget is C's "the

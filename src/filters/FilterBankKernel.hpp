@@ -66,10 +66,11 @@ template <class V>
 // `Started` is whether the filters have seen a sample since they were built;
 // `FromFiltered` takes the rate of change against the previous smoothed value
 // instead of the previous input.
-template <bool Started, bool FromFiltered, class V>
-[[nodiscard, gnu::always_inline]] inline V smoothLanes(const SharedStep& step, V value,
-                                                       const ChannelArrays& state,
-                                                       std::size_t first) noexcept {
+// `beta` and `minCutOff` are the step's own (doubles) or each lane's (vectors).
+template <bool Started, bool FromFiltered, class V, class Parameter>
+[[nodiscard, gnu::always_inline]] inline V
+smoothLanes(const SharedStep& step, Parameter beta, Parameter minCutOff, V value,
+            const ChannelArrays& state, std::size_t first) noexcept {
     using LowPass = BasicLowPassFilter<V>;
     using OneEuro = BasicOneEuroFilter<V>;
     V dv{};
@@ -82,7 +83,7 @@ template <bool Started, bool FromFiltered, class V>
     } else {
         edv = dv;
     }
-    const V cutoff = OneEuro::cutoffFor(edv, step.beta, step.minCutOff);
+    const V cutoff = OneEuro::cutoffFor(edv, beta, minCutOff);
     const V alpha = LowPass::acceptedAlpha(OneEuro::alphaFor(cutoff, step.period),
                                            loadLanes<V>(state.alpha, first));
     V result = value;
@@ -105,8 +106,8 @@ smoothVectors(const SharedStep& step, const double* values, std::size_t channels
     LaneBits<V> bad{};
     std::size_t i = next;
     for (; i + LANES_OF<V> <= channels; i += LANES_OF<V>) {
-        const V result =
-            smoothLanes<Started, FromFiltered>(step, loadLanes<V>(values, i), state, i);
+        const V result = smoothLanes<Started, FromFiltered>(step, step.beta, step.minCutOff,
+                                                            loadLanes<V>(values, i), state, i);
         if (out != nullptr) {
             storeLanes(out, i, result);
         }
@@ -141,13 +142,80 @@ smoothChannels(const SharedStep& step, const double* values, std::size_t channel
     if (next < channels) {
         // The last channel of an odd count, with its padding lane.
         const DoublePair result = smoothLanes<Started, FromFiltered>(
-            step, broadcast<DoublePair>(values[next]), state, next);
+            step, step.beta, step.minCutOff, broadcast<DoublePair>(values[next]), state, next);
         if (out != nullptr) {
             out[next] = result[0];
         }
         lastFinite = noLaneSet(notFinite(result));
     }
     return wideFinite && pairsFinite && lastFinite;
+}
+
+// Many parameter sets of one filter bank side by side, for sweeping parameters
+// over one recording: lane s of every array belongs to set s. The sets share the
+// frequency, the derivative cutoff and the recording, hence the clock; each has
+// its own minCutOff and beta. Channel c's state is the sets' lanes
+// [c * sets, (c + 1) * sets) of each state array.
+struct SetArrays {
+    double* smoothed;
+    double* raw;
+    double* alpha;
+    double* rate;
+    const double* beta;      // one per set
+    const double* minCutOff; // one per set
+    std::size_t sets;        // a multiple of SET_LANES
+
+    [[nodiscard]] ChannelArrays channel(std::size_t c) const noexcept {
+        const std::size_t first = c * sets;
+        return {smoothed + first, raw + first, alpha + first, rate + first, sets};
+    }
+};
+
+// The set count is rounded up to this, the widest vector's lanes.
+inline constexpr std::size_t SET_LANES = 8;
+
+// One sample of `channels` values through every set, in vectors of `Width`
+// lanes: each lane gives what a bank with its set gives. When `squares` is not
+// null, squares[s] gains the squared length of set s's step, summed over the
+// channels in order. Answers whether every result is finite.
+template <bool Started, bool FromFiltered, std::size_t Width>
+[[nodiscard, gnu::always_inline]] inline bool
+smoothSets(const SharedStep& step, const double* values, std::size_t channels,
+           const SetArrays& sets, double* squares) noexcept {
+    using V = typename LaneVectors<Width>::Doubles;
+    LaneBits<V> bad{};
+    for (std::size_t c = 0; c < channels; ++c) {
+        const ChannelArrays state = sets.channel(c);
+        const V value = broadcast<V>(values[c]);
+        for (std::size_t s = 0; s < sets.sets; s += Width) {
+            const V before = loadLanes<V>(state.smoothed, s);
+            const V result = smoothLanes<Started, FromFiltered>(
+                step, loadLanes<V>(sets.beta, s), loadLanes<V>(sets.minCutOff, s), value, state, s);
+            if (squares != nullptr) {
+                const V moved = before - result;
+                storeLanes(squares, s, loadLanes<V>(squares, s) + moved * moved);
+            }
+            bad |= notFinite(result);
+        }
+    }
+    return noLaneSet(bad);
+}
+
+// Each set's progress along a movement from `from` in the unit `direction`, of
+// length `length`: the projection of its smoothed point, summed over the channels
+// in order, divided by the length.
+template <std::size_t Width>
+[[gnu::always_inline]] inline void progressOfSets(const SetArrays& sets, std::size_t channels,
+                                                  const double* from, const double* direction,
+                                                  double length, double* progress) noexcept {
+    using V = typename LaneVectors<Width>::Doubles;
+    for (std::size_t s = 0; s < sets.sets; s += Width) {
+        V along = broadcast<V>(0.0);
+        for (std::size_t c = 0; c < channels; ++c) {
+            along += (loadLanes<V>(sets.smoothed + c * sets.sets, s) - from[c]) * direction[c];
+        }
+        storeLanes(progress, s, along / length);
+    }
 }
 
 } // namespace pelto::detail

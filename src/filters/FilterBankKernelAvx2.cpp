@@ -17,9 +17,26 @@ bool smoothAvx2(const SharedStep& step, const double* values, std::size_t channe
     return smoothChannels<Started, FromFiltered, 4>(step, values, channels, state, out);
 }
 
+template <bool Started, bool FromFiltered>
+bool smoothSetsAvx2(const SharedStep& step, const double* values, std::size_t channels,
+                    const SetArrays& sets, double* squares) noexcept {
+    return smoothSets<Started, FromFiltered, 4>(step, values, channels, sets, squares);
+}
+
+void progressAvx2(const SetArrays& sets, std::size_t channels, const double* from,
+                  const double* direction, double length, double* progress) noexcept {
+    progressOfSets<4>(sets, channels, from, direction, length, progress);
+}
+
 } // namespace
 
-constinit const RowKernels AVX2_ROW_KERNELS{&smoothAvx2<false, false>, &smoothAvx2<true, false>,
-                                            &smoothAvx2<true, true>, InstructionSet::Avx2};
+constinit const RowKernels AVX2_ROW_KERNELS{&smoothAvx2<false, false>,
+                                            &smoothAvx2<true, false>,
+                                            &smoothAvx2<true, true>,
+                                            &smoothSetsAvx2<false, false>,
+                                            &smoothSetsAvx2<true, false>,
+                                            &smoothSetsAvx2<true, true>,
+                                            &progressAvx2,
+                                            InstructionSet::Avx2};
 
 } // namespace pelto::detail

@@ -17,10 +17,26 @@ bool smoothAvx512(const SharedStep& step, const double* values, std::size_t chan
     return smoothChannels<Started, FromFiltered, 8>(step, values, channels, state, out);
 }
 
+template <bool Started, bool FromFiltered>
+bool smoothSetsAvx512(const SharedStep& step, const double* values, std::size_t channels,
+                      const SetArrays& sets, double* squares) noexcept {
+    return smoothSets<Started, FromFiltered, 8>(step, values, channels, sets, squares);
+}
+
+void progressAvx512(const SetArrays& sets, std::size_t channels, const double* from,
+                    const double* direction, double length, double* progress) noexcept {
+    progressOfSets<8>(sets, channels, from, direction, length, progress);
+}
+
 } // namespace
 
 constinit const RowKernels AVX512_ROW_KERNELS{&smoothAvx512<false, false>,
-                                              &smoothAvx512<true, false>, &smoothAvx512<true, true>,
+                                              &smoothAvx512<true, false>,
+                                              &smoothAvx512<true, true>,
+                                              &smoothSetsAvx512<false, false>,
+                                              &smoothSetsAvx512<true, false>,
+                                              &smoothSetsAvx512<true, true>,
+                                              &progressAvx512,
                                               InstructionSet::Avx512};
 
 } // namespace pelto::detail

@@ -13,6 +13,18 @@ bool smoothBaseline(const SharedStep& step, const double* values, std::size_t ch
                                                                        state, out);
 }
 
+template <bool Started, bool FromFiltered>
+bool smoothSetsBaseline(const SharedStep& step, const double* values, std::size_t channels,
+                        const SetArrays& sets, double* squares) noexcept {
+    return smoothSets<Started, FromFiltered, LANES_OF<DoublePair>>(step, values, channels, sets,
+                                                                   squares);
+}
+
+void progressBaseline(const SetArrays& sets, std::size_t channels, const double* from,
+                      const double* direction, double length, double* progress) noexcept {
+    progressOfSets<LANES_OF<DoublePair>>(sets, channels, from, direction, length, progress);
+}
+
 const RowKernels& kernelsFor(InstructionSet set) noexcept {
 #if defined(PELTO_WIDE_FILTER_KERNELS)
     switch (set) {
@@ -53,9 +65,14 @@ std::atomic<const RowKernels*> inForce{nullptr};
 
 } // namespace
 
-constinit const RowKernels BASELINE_ROW_KERNELS{
-    &smoothBaseline<false, false>, &smoothBaseline<true, false>, &smoothBaseline<true, true>,
-    InstructionSet::Baseline};
+constinit const RowKernels BASELINE_ROW_KERNELS{&smoothBaseline<false, false>,
+                                                &smoothBaseline<true, false>,
+                                                &smoothBaseline<true, true>,
+                                                &smoothSetsBaseline<false, false>,
+                                                &smoothSetsBaseline<true, false>,
+                                                &smoothSetsBaseline<true, true>,
+                                                &progressBaseline,
+                                                InstructionSet::Baseline};
 
 std::string_view nameOf(InstructionSet set) noexcept {
     switch (set) {

@@ -26,10 +26,23 @@ inline constexpr std::array<InstructionSet, 3> INSTRUCTION_SETS{
 using RowKernel = bool (*)(const SharedStep& step, const double* values, std::size_t channels,
                            const ChannelArrays& state, double* out) noexcept;
 
+// One sample through every parameter set of a sweep: smoothSets compiled for one
+// instruction set.
+using SetsKernel = bool (*)(const SharedStep& step, const double* values, std::size_t channels,
+                            const SetArrays& sets, double* squares) noexcept;
+
+// Each set's progress along a movement: progressOfSets compiled for one instruction set.
+using ProgressKernel = void (*)(const SetArrays& sets, std::size_t channels, const double* from,
+                                const double* direction, double length, double* progress) noexcept;
+
 struct RowKernels {
     RowKernel fresh;               // filters that have seen no sample since they were built
     RowKernel started;             // every later sample
     RowKernel startedFromFiltered; // the same, rates of change against the smoothed values
+    SetsKernel setsFresh;          // the same three for a sweep's parameter sets
+    SetsKernel setsStarted;
+    SetsKernel setsStartedFromFiltered;
+    ProgressKernel progress;
     InstructionSet instructionSet;
 };
 

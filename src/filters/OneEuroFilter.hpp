@@ -92,9 +92,11 @@ template <class T> class BasicOneEuroFilter {
         return cutoffFor(edv, beta_, mincutoff_);
     }
 
-    // The cutoff for a filtered rate of change edv.
-    [[nodiscard, gnu::always_inline]] static T cutoffFor(T edv, double beta,
-                                                         double mincutoff) noexcept {
+    // The cutoff for a filtered rate of change edv, with the parameters of every lane alike
+    // (doubles) or lane by lane (vectors like T).
+    template <class Parameter>
+    [[nodiscard, gnu::always_inline]] static T cutoffFor(T edv, Parameter beta,
+                                                         Parameter mincutoff) noexcept {
         return magnitude(edv) * beta + mincutoff;
     }
 

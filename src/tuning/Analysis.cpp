@@ -1,5 +1,7 @@
 #include "tuning/Analysis.hpp"
 
+#include "filters/FilterBankKernel.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -393,6 +395,37 @@ double RecordingAnalysis::rawJitter() const noexcept {
     return std::sqrt(sum / static_cast<double>(stillSquares_.size()));
 }
 
+double RecordingAnalysis::scaledJitter(std::span<const double> signal,
+                                       std::span<const std::uint8_t> accepted) const {
+    // Steps too long to square: each component over the largest one first.
+    double largest = 0.0;
+    std::size_t steps = 0;
+    auto counted = [&](std::size_t i) { return accepted[i - 1] != 0 && accepted[i] != 0; };
+    for (const std::size_t i : stillEnds_) {
+        if (counted(i)) {
+            for (std::size_t c = 0; c < channels_; ++c) {
+                largest = std::max(
+                    largest, std::abs(signal[i * channels_ + c] - signal[(i - 1) * channels_ + c]));
+            }
+            ++steps;
+        }
+    }
+    if (std::isinf(largest)) {
+        return largest; // a step longer than the largest double
+    }
+    double sum = 0.0;
+    for (const std::size_t i : stillEnds_) {
+        if (counted(i)) {
+            for (std::size_t c = 0; c < channels_; ++c) {
+                const double share =
+                    (signal[i * channels_ + c] - signal[(i - 1) * channels_ + c]) / largest;
+                sum += share * share;
+            }
+        }
+    }
+    return largest * std::sqrt(sum / static_cast<double>(steps));
+}
+
 tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& parameters,
                                                const tuning::BankChoices& choices,
                                                Workspace& workspace,
@@ -429,8 +462,10 @@ tuning::Measurement RecordingAnalysis::measure(const tuning::FilterParameters& p
     }
     if (result.stillSteps > 0) {
         const auto steps = static_cast<double>(result.stillSteps);
-        result.rawJitter = std::sqrt(rawSquares / steps);
-        result.smoothedJitter = std::sqrt(smoothedSquares / steps);
+        result.rawJitter = std::isinf(rawSquares) ? scaledJitter(values_, accepted)
+                                                  : std::sqrt(rawSquares / steps);
+        result.smoothedJitter = std::isinf(smoothedSquares) ? scaledJitter(smoothed, accepted)
+                                                            : std::sqrt(smoothedSquares / steps);
         result.jitterRatio = result.smoothedJitter / result.rawJitter;
     }
 
@@ -467,6 +502,10 @@ void RecordingAnalysis::measureLags(std::span<const double> smoothed,
         // A causal filter cannot lead the raw signal: an earlier crossing is noise.
         lags.push_back(std::max(0.0, reached - movement.rawTime));
     }
+    summariseLags(lags, result);
+}
+
+void summariseLags(std::vector<double>& lags, tuning::Measurement& result) {
     result.lagsMeasured = lags.size();
     if (!lags.empty()) {
         double sum = 0.0;
@@ -477,6 +516,16 @@ void RecordingAnalysis::measureLags(std::span<const double> smoothed,
         result.maxLagMs = *std::ranges::max_element(lags);
         result.medianLagMs = median(lags);
     }
+}
+
+std::size_t RecordingAnalysis::setsPerPass() const noexcept {
+    // The sets' state stays within a megabyte, and their lags (one per movement and set) within
+    // a quarter of the recording's size.
+    constexpr std::size_t STATE_LANES = 32768;
+    const std::size_t lagBudget = std::max<std::size_t>(values_.size() / 4, 1U << 16U);
+    const std::size_t sets =
+        std::min(STATE_LANES / channels_, lagBudget / std::max<std::size_t>(movements_.size(), 1));
+    return std::max(SET_LANES, sets / SET_LANES * SET_LANES);
 }
 
 } // namespace pelto::detail

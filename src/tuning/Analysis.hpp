@@ -14,6 +14,9 @@ namespace pelto::detail {
                                             const tuning::FilterParameters& parameters,
                                             const tuning::BankChoices& choices);
 
+/// The lag figures of `lags` (one per movement measured, in order) into `result`; reorders them.
+void summariseLags(std::vector<double>& lags, tuning::Measurement& result);
+
 /// A movement known in advance (a synthesised recording's): samples `first` to `last` move from
 /// `from` to `to` (row vectors of the recording's width).
 struct KnownMovement {
@@ -45,11 +48,29 @@ class RecordingAnalysis {
     /// RMS length of the raw still steps; NaN without one.
     [[nodiscard]] double rawJitter() const noexcept;
 
+    /// Buffers of measureAll(): the sets' state, nothing the size of the recording.
+    struct SweepBuffers {
+        std::vector<double> state;
+        std::vector<double> beta;
+        std::vector<double> minCutOff;
+        std::vector<double> freshAlpha;
+        std::vector<double> squares;
+        std::vector<double> smoothedSquares;
+        std::vector<double> progress;
+        std::vector<double> lags; ///< per movement and set; NaN for none
+        std::vector<double> gathered;
+        std::vector<std::size_t> censored;
+        std::vector<std::size_t> order;
+        std::vector<std::uint8_t> left;
+        std::vector<std::uint8_t> bad;
+    };
+
     /// Buffers for one measurement at a time; one per thread.
     struct Workspace {
         std::vector<double> smoothed;
         std::vector<std::uint8_t> accepted;
         std::vector<double> lags;
+        SweepBuffers sweep;
     };
 
     /// Jitter on this recording; lag on `lagSource` (this one when null).
@@ -58,7 +79,21 @@ class RecordingAnalysis {
                                               Workspace& workspace,
                                               const RecordingAnalysis* lagSource = nullptr) const;
 
+    /// What measure() gives for each of `sets`, bit for bit, into `into` (as many): the sets
+    /// side by side in one pass over the recording (and one over `lagSource`), jitter and lag
+    /// measured as the rows go by. Sets that share freq and dCutOff share the pass.
+    void measureAll(std::span<const tuning::FilterParameters> sets,
+                    const tuning::BankChoices& choices, Workspace& workspace,
+                    std::span<tuning::Measurement> into,
+                    const RecordingAnalysis* lagSource = nullptr) const;
+
+    /// The most sets measureAll() should take at once for its buffers to stay within a few times
+    /// the recording's size (at least one vector of sets).
+    [[nodiscard]] std::size_t setsPerPass() const noexcept;
+
   private:
+    friend class SetPass;
+
     struct Movement {
         std::size_t first = 0;     ///< the movement's first sample
         std::size_t last = 0;      ///< its last sample
@@ -85,6 +120,10 @@ class RecordingAnalysis {
     void classify(const tuning::MeasuringOptions& options);
     void addMovement(std::size_t first, std::size_t last, std::size_t windowEnd,
                      std::span<const double> from, std::span<const double> to);
+    /// RMS length of the still steps of `signal` that `accepted` keeps, when their squares
+    /// overflow a double.
+    [[nodiscard]] double scaledJitter(std::span<const double> signal,
+                                      std::span<const std::uint8_t> accepted) const;
     void measureLags(std::span<const double> smoothed, std::span<const std::uint8_t> accepted,
                      tuning::Measurement& result, std::vector<double>& lags) const;
 

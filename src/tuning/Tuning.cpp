@@ -1,5 +1,6 @@
 #include <pelto/tuning/Tuning.hpp>
 
+#include "filters/FilterBankKernel.hpp"
 #include "tuning/Analysis.hpp"
 
 #include <algorithm>
@@ -381,7 +382,9 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
                                          .beta = OneEuroFilterManager::DEFAULT_BETA,
                                          .dCutOff = options.dCutOff};
     RecordingAnalysis::Workspace workspace;
-    result.defaults = analysis.measure(classDefaults, choices, workspace);
+    // Measured as the sweep measures: nothing the size of the recording per set.
+    analysis.measureAll(std::span(&classDefaults, 1), choices, workspace,
+                        std::span(&result.defaults, 1));
     result.status = degenerate(result.profile, result.defaults);
     if (result.status != TuningStatus::OK) {
         return report;
@@ -399,7 +402,8 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
             return report;
         }
         report.lagBasis = LagBasis::SYNTHESISED;
-        result.defaults = analysis.measure(classDefaults, choices, workspace, &*synthesised);
+        analysis.measureAll(std::span(&classDefaults, 1), choices, workspace,
+                            std::span(&result.defaults, 1), &*synthesised);
     }
     const RecordingAnalysis* lagSource = synthesised ? &*synthesised : &analysis;
     const double speed = std::isfinite(result.profile.movementSpeed) ? result.profile.movementSpeed
@@ -423,18 +427,34 @@ TuningReport tuneReport(std::span<const double> timestamps, std::span<const doub
 
     const std::size_t threads =
         options.threads != 0 ? options.threads : std::max(1U, std::thread::hardware_concurrency());
+    // Each thread takes whole passes of sets, as many as share the work out evenly.
+    const std::size_t passLimit = std::min(analysis.setsPerPass(), lagSource->setsPerPass());
     auto sweep = [&](const std::vector<double>& cutOffs, const std::vector<double>& betas,
                      std::vector<Measurement>& into) {
+        std::vector<FilterParameters> sets;
+        for (const double cutOff : cutOffs) {
+            for (const double beta : betas) {
+                sets.push_back({.freq = options.freq,
+                                .minCutOff = cutOff,
+                                .beta = beta,
+                                .dCutOff = options.dCutOff});
+            }
+        }
         const std::size_t offset = into.size();
-        into.resize(offset + cutOffs.size() * betas.size());
-        runIndexed(cutOffs.size() * betas.size(), threads,
-                   [&](std::size_t i, RecordingAnalysis::Workspace& space) {
-                       const FilterParameters parameters{.freq = options.freq,
-                                                         .minCutOff = cutOffs[i / betas.size()],
-                                                         .beta = betas[i % betas.size()],
-                                                         .dCutOff = options.dCutOff};
-                       into[offset + i] = analysis.measure(parameters, choices, space, lagSource);
-                   });
+        into.resize(offset + sets.size());
+        if (sets.empty()) {
+            return;
+        }
+        const std::size_t share = (sets.size() + threads - 1) / threads;
+        const std::size_t perPass = std::min(passLimit, (share + detail::SET_LANES - 1) /
+                                                            detail::SET_LANES * detail::SET_LANES);
+        const std::size_t passes = (sets.size() + perPass - 1) / perPass;
+        runIndexed(passes, threads, [&](std::size_t pass, RecordingAnalysis::Workspace& space) {
+            const std::size_t first = pass * perPass;
+            const std::size_t count = std::min(perPass, sets.size() - first);
+            analysis.measureAll(std::span(sets).subspan(first, count), choices, space,
+                                std::span(into).subspan(offset + first, count), lagSource);
+        });
     };
     sweep(result.minCutOffs, result.betas, result.grid);
 

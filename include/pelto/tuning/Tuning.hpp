@@ -74,8 +74,9 @@ struct FilterParameters {
 inline constexpr double NOT_MEASURED = std::numeric_limits<double>::quiet_NaN();
 
 /// What one parameter set does to a recording. Figures without data are NaN. The lags are finite
-/// or NaN; the jitters overflow to +infinity (and their ratio to infinity or NaN) only when a step
-/// is too long to square in a double, values beyond about 1e154 that no tracker gives.
+/// or NaN; so are the jitters, but for +infinity when a step's change in one channel exceeds the
+/// largest double (values of opposite signs beyond about 1e308); their ratio is infinite when the
+/// raw jitter is 0 and the smoothed one is not.
 struct Measurement {
     FilterParameters parameters;
     std::size_t samples = 0;              ///< rows of the recording
@@ -263,10 +264,14 @@ inline constexpr std::size_t MAX_CHANNELS = 65536;
 /// about proportional to rows × channels × parameter sets (the coarse grid's
 /// minCutOffSteps × betaSteps plus at most 125 refined), plus sorting each channel's values once;
 /// memory proportional to rows × channels: the recording's classification (and a synthesised
-/// recording of at most its size), plus per thread one smoothed copy and one flag per sample, plus
-/// one Measurement per parameter set. Throws as profile() does, also when a grid has no step, the
-/// grid's size overflows std::size_t, a range is not positive with low <= high (finite but for
-/// minCutOffHigh), or maxLagMs is NaN; std::bad_alloc.
+/// recording of at most its size), plus per thread the state of the parameter sets it runs side
+/// by side (at most 32,768 channel lanes of 32 bytes) and one lag per set and movement (at most
+/// a quarter of rows × channels, or 65,536, values), plus one Measurement per parameter set. The parameter
+/// sets are measured together, in the lanes of the widest vectors the CPU has, in one pass over
+/// the recording per thread; every figure is what measure() gives for the set, bit for bit. Throws
+/// as profile() does, also when a grid has no step, the grid's size overflows std::size_t, a range
+/// is not positive with low <= high (finite but for minCutOffHigh), or maxLagMs is NaN;
+/// std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
                                              std::span<const double> values, std::size_t channels,
                                              const TuningOptions& options = {});
