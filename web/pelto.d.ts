@@ -74,10 +74,11 @@ export declare class OneEuroFilterManager {
     static readonly instructionSet: string;
 }
 
+/** 1 to 65,536 channels (more throw a RangeError, as do the measuring options out of range). */
 export interface RecordingOptions { channels?: number }
 export interface MeasuringOptions {
-    fastFactor?: number;  // fast: above mean + fastFactor × deviation of the noise speeds
-    stillFactor?: number; // still: at most mean + stillFactor × deviation
+    fastFactor?: number;  // fast: above mean + fastFactor × deviation of the noise speeds; finite, >= 0
+    stillFactor?: number; // still: at most mean + stillFactor × deviation; finite, >= 0
     settleMs?: number;    // still steps this soon after a movement are left out
     lagProgress?: number; // share of a movement at which the lag is timed, in (0, 1]
 }

@@ -125,7 +125,9 @@ constexpr const char* MEASURING_ARGUMENTS =
     "thresholds, over the speed across about 4 ms: fast above mean + `fast_factor` deviations "
     "of the noise's speeds, still at most mean + `still_factor` deviations and at least "
     "`settle_ms` after a movement; the lag is timed where the smoothed signal reaches "
-    "`lag_progress` (in (0, 1]) of each movement, from and to the still periods around it.";
+    "`lag_progress` (in (0, 1]) of each movement, from and to the still periods around it. "
+    "Refused with ValueError: more than 65,536 channels (MAX_CHANNELS), a factor that is "
+    "negative, infinite or NaN, `settle_ms` negative or NaN, `lag_progress` outside (0, 1].";
 
 constexpr const char* CHOICE_ARGUMENTS =
     " The banks read timestamps as `precision` says (TimestampPrecision; EXACT unless told "

@@ -136,7 +136,7 @@ def test_bad_input_raises(timestamps, values, options, error):
 
 def test_tune_releases_the_gil(ticks_during):
     t, v = gaze(120.0)
-    assert ticks_during(lambda: pelto.tune(t, v, threads=1)) >= 2
+    assert ticks_during(lambda: pelto.tune(t, v, threads=1, min_cut_off_steps=40, beta_steps=40)) >= 2
 
 
 def test_the_banks_choices_reach_the_sweep(recording):
