@@ -266,12 +266,12 @@ inline constexpr std::size_t MAX_CHANNELS = 65536;
 /// memory proportional to rows × channels: the recording's classification (and a synthesised
 /// recording of at most its size), plus per thread the state of the parameter sets it runs side
 /// by side (at most 32,768 channel lanes of 32 bytes) and one lag per set and movement (at most
-/// a quarter of rows × channels, or 65,536, values), plus one Measurement per parameter set. The parameter
-/// sets are measured together, in the lanes of the widest vectors the CPU has, in one pass over
-/// the recording per thread; every figure is what measure() gives for the set, bit for bit. Throws
-/// as profile() does, also when a grid has no step, the grid's size overflows std::size_t, a range
-/// is not positive with low <= high (finite but for minCutOffHigh), or maxLagMs is NaN;
-/// std::bad_alloc.
+/// a quarter of rows × channels, or 65,536, values), plus one Measurement per parameter set. The
+/// parameter sets are measured together, in the lanes of the widest vectors the CPU has, in one
+/// pass over the recording per thread; every figure is what measure() gives for the set, bit for
+/// bit. Throws as profile() does, also when a grid has no step, the grid's size overflows
+/// std::size_t, a range is not positive with low <= high (finite but for minCutOffHigh), or
+/// maxLagMs is NaN; std::bad_alloc.
 [[nodiscard]] PELTO_EXPORT TuningResult tune(std::span<const double> timestamps,
                                              std::span<const double> values, std::size_t channels,
                                              const TuningOptions& options = {});
