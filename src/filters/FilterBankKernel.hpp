@@ -165,7 +165,7 @@ struct SetArrays {
     const double* minCutOff; // one per set
     std::size_t sets;        // a multiple of SET_LANES
 
-    [[nodiscard]] ChannelArrays channel(std::size_t c) const noexcept {
+    [[nodiscard, gnu::always_inline]] ChannelArrays channel(std::size_t c) const noexcept {
         const std::size_t first = c * sets;
         return {smoothed + first, raw + first, alpha + first, rate + first, sets};
     }
