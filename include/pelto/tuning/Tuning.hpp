@@ -63,13 +63,7 @@ struct MeasuringOptions {
     double lagProgress = 0.9; ///< share of a movement at which the lag is measured, in (0, 1]
 };
 
-/// The parameters of a filter bank, as its constructor takes them; the class defaults unless set.
-struct FilterParameters {
-    double freq = OneEuroFilterManager::DEFAULT_FREQUENCY;
-    double minCutOff = OneEuroFilterManager::DEFAULT_MIN_CUT_OFF;
-    double beta = OneEuroFilterManager::DEFAULT_BETA;
-    double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
-};
+// FilterParameters, the bank's four parameters, comes with <pelto/filters/OneEuroFilterManager.hpp>.
 
 inline constexpr double NOT_MEASURED = std::numeric_limits<double>::quiet_NaN();
 
