@@ -25,8 +25,8 @@ std::size_t SmoothedTrace::resetCount() const noexcept {
 
 SmoothedTrace smoothTrace(const Trace& trace, const BankParameters& parameters) {
     const std::size_t channels = trace.channelCount();
-    OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters,
-                              parameters.precision, parameters.derivative);
+    OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters, parameters.precision,
+                              parameters.derivative);
     SmoothedTrace result{parameters, channels, {}, {}};
     result.answers.reserve(trace.sampleCount());
     result.values.reserve(trace.values.size());

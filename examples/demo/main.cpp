@@ -228,8 +228,8 @@ int run(const DemoOptions& options) {
     std::cout << "\n2. Smoothing\n";
     const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
     const Measurement summary =
-        pelto::tuning::measure(trace.timestamps, trace.values, trace.channelCount(),
-                               options.bank, {}, bankChoices(options.bank));
+        pelto::tuning::measure(trace.timestamps, trace.values, trace.channelCount(), options.bank,
+                               {}, bankChoices(options.bank));
     printRow("trace", describeTrace(options, trace));
     printRow("filter bank", describeBank(trace, options.bank));
     printRow("samples", std::to_string(summary.samples) + ", of which " +

@@ -84,8 +84,8 @@ are in PEP 8 style. From C++ to Python:
   ``DerivativeSource``, ``tuning::TuningStatus``:
   ``enum.IntEnum`` classes of the same names and cases
 - ``fromRawValue<E>(raw)``: ``E(raw)`` (``ValueError`` for a raw value that is no case)
-- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``
-  and ``TuningStatus``, whose text is ``TuningResult.message``)
+- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``;
+  ``TuningStatus``'s sentence, ``statusText``, is ``TuningResult.message``)
 - ``PELTO_VERSION_STRING``: ``__version__``
 
 Not offered: C++'s empty bank (``OneEuroFilterManager()`` here is the two-channel default bank),
@@ -166,7 +166,7 @@ DerivativeSource.__doc__ = (
     "What a filter bank takes rates of change against: RAW, the previous input (the filter as "
     "first published), or FILTERED, the previous smoothed value (the authors' current reference)."
 )
-TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its text: TuningResult.message."
+TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its sentence: TuningResult.message."
 
 __all__ = [
     "AccuracyCriteria",

@@ -112,7 +112,7 @@ class DerivativeSource(_DescribedEnumeration):
     RAW = 0
     FILTERED = 1
 
-class TuningStatus(_Enumeration):
+class TuningStatus(_DescribedEnumeration):
     OK = 0
     TOO_FEW_SAMPLES = 1
     ALL_REFUSED = 2

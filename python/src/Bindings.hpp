@@ -23,9 +23,6 @@ void bindFilterBank(pybind11::module_& module);
 void bindTracker(pybind11::module_& module);
 void bindTuning(pybind11::module_& module);
 
-/// The table of TuningStatus, as the package builds its enumerations from (see Types.cpp).
-pybind11::tuple tuningStatuses();
-
 /// An array's shape as Python writes it: "(3,)", "(3, 2)".
 std::string shapeText(const pybind11::array& array);
 

@@ -420,21 +420,6 @@ void bindTune(py::module_& module) {
 
 } // namespace
 
-py::tuple tuningStatuses() {
-    py::list rows;
-    for (const auto& [name, status] : std::to_array<std::pair<const char*, TuningStatus>>(
-             {{"OK", TuningStatus::OK},
-              {"TOO_FEW_SAMPLES", TuningStatus::TOO_FEW_SAMPLES},
-              {"ALL_REFUSED", TuningStatus::ALL_REFUSED},
-              {"NO_MOTION", TuningStatus::NO_MOTION},
-              {"NO_MOVEMENTS", TuningStatus::NO_MOVEMENTS},
-              {"NO_STILL_PERIODS", TuningStatus::NO_STILL_PERIODS},
-              {"NO_SETTING_WITHIN_BUDGET", TuningStatus::NO_SETTING_WITHIN_BUDGET}})) {
-        rows.append(py::make_tuple(name, static_cast<std::int64_t>(status), py::none()));
-    }
-    return py::make_tuple("TuningStatus", false, rows);
-}
-
 void bindTuning(py::module_& module) {
     bindMeasurement(module);
     bindTuningResult(module);
