@@ -34,6 +34,9 @@ are in PEP 8 style. From C++ to Python:
   ``OneEuroFilterManager(count=2, freq=30.0, min_cut_off=1.0, beta=0.007, d_cut_off=1.0)``
 - ``OneEuroFilterManager::DEFAULT_COUNT``, ``DEFAULT_FREQUENCY``, ``DEFAULT_MIN_CUT_OFF``,
   ``DEFAULT_BETA``, ``DEFAULT_D_CUT_OFF``: the same names, on the class
+- ``FilterParameters`` (``OneEuroFilterManager::parameters()``, ``Measurement::parameters``):
+  ``FilterParameters(freq, min_cut_off, beta, d_cut_off)``, immutable, read back as
+  ``OneEuroFilterManager.parameters`` and ``Measurement.parameters``
 - ``filterValues(timestamp, val)``: ``filter_values(timestamp, values)``
 - ``getFilteredValues()``, ``filteredValues()``: ``get_filtered_values()`` (a new array)
 - ``filterSamples(timestamps, values, smoothed, accepted)``:
@@ -101,6 +104,7 @@ import typing as _typing
 from . import _pelto, main_queue
 from .frames import ResultCopy, smooth_frame, tune_frame, tuning_summary
 from ._pelto import (
+    FilterParameters,
     GazeInfo,
     GazeTracker,
     Measurement,
@@ -173,6 +177,7 @@ __all__ = [
     "CalibrationMode",
     "DerivativeSource",
     "EyeMovementState",
+    "FilterParameters",
     "GazeInfo",
     "GazeTracker",
     "InitializationError",

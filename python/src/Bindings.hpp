@@ -104,6 +104,7 @@ template <class T> class ConstructedCaster : public pybind11::detail::type_caste
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeTracker);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeInfo);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::UserStatusOption);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::FilterParameters);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::Measurement);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningResult);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningReport);

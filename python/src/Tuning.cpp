@@ -143,6 +143,9 @@ void bindMeasurement(py::module_& module) {
         "What one parameter set does to a recording: the bank's parameters, the counts of the "
         "classification and the jitter and lag figures (NaN where there was nothing to measure). "
         "Read-only; made by measure() and tune().")
+        .def_readonly("parameters", &Measurement::parameters,
+                      "The bank's parameters, a FilterParameters (also as the four attributes "
+                      "below).")
         .def_property_readonly(
             "freq", [](const Measurement& m) { return m.parameters.freq; }, "Hz.")
         .def_property_readonly(
