@@ -251,7 +251,9 @@ PELTO_EXPORT pelto_one_euro_filter_manager* pelto_one_euro_filter_manager_create
     int64_t count, double freq, double min_cut_off, double beta, double d_cut_off,
     const pelto_filter_options* options) PELTO_NOEXCEPT;
 
-/// A bank's channel count, parameters and construction choices.
+/// A bank's channel count, parameters and construction choices: freq, min_cut_off, beta and
+/// d_cut_off are C++'s FilterParameters member for member, the choices its TimestampPrecision and
+/// DerivativeSource raw values.
 typedef struct pelto_filter_parameters {
     int64_t count;
     double freq;
