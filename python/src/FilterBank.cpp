@@ -268,8 +268,9 @@ void bindFilterParameters(py::module_& module) {
                  return FilterParameters{
                      .freq = freq, .minCutOff = minCutOff, .beta = beta, .dCutOff = dCutOff};
              }),
-             py::arg("freq") = M::DEFAULT_FREQUENCY, py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF,
-             py::arg("beta") = M::DEFAULT_BETA, py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+             py::arg("freq") = M::DEFAULT_FREQUENCY,
+             py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF, py::arg("beta") = M::DEFAULT_BETA,
+             py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
              "Stores the four numbers as given; the class defaults for those not given.")
         .def_readonly("freq", &FilterParameters::freq, "Sampling frequency, Hz.")
         .def_readonly("min_cut_off", &FilterParameters::minCutOff, "Minimum cutoff, Hz.")
@@ -286,7 +287,8 @@ void bindFilterParameters(py::module_& module) {
             py::is_operator())
         .def("__hash__",
              [](const FilterParameters& self) {
-                 return py::hash(py::make_tuple(self.freq, self.minCutOff, self.beta, self.dCutOff));
+                 return py::hash(
+                     py::make_tuple(self.freq, self.minCutOff, self.beta, self.dCutOff));
              })
         .def("__repr__", [](const FilterParameters& self) {
             const auto number = [](double value) {
