@@ -78,13 +78,16 @@ struct EnumCase {
 /// that is no case. Specialised through PELTO_ENUMERATION_TRAITS_.
 template <class E> struct EnumTraits;
 
+/// Not constexpr: reached only for a wrong table, which then does not compile.
+inline void tableIsWrong(const char* /*why*/) noexcept {}
+
 template <std::size_t N> consteval std::uint64_t maskOfCases(const std::array<EnumCase, N>& cases) {
     std::uint64_t mask = 0;
     std::int64_t previous = -1;
     for (const EnumCase& row : cases) {
         // A table out of order, with a repeated raw value or one outside 0..63 does not compile.
         if (row.raw <= previous || row.raw > 63) {
-            throw "an enumeration's raw values must increase and lie in 0..63";
+            tableIsWrong("an enumeration's raw values must increase and lie in 0..63");
         }
         previous = row.raw;
         mask |= std::uint64_t{1} << static_cast<unsigned>(row.raw);
@@ -98,7 +101,7 @@ consteval std::array<std::string_view, N> textsOfCases(const std::array<EnumCase
     texts.fill(""); // a literal, as every case's text: NUL-terminated
     for (const EnumCase& row : cases) {
         if (row.text.empty()) {
-            throw "a described enumeration has a text for every case";
+            tableIsWrong("a described enumeration has a text for every case");
         }
         texts[static_cast<std::size_t>(row.raw)] = row.text;
     }
