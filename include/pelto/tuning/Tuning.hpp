@@ -2,6 +2,7 @@
 
 #include <pelto/Export.hpp>
 #include <pelto/filters/OneEuroFilterManager.hpp>
+#include <pelto/types/Enumerations.hpp>
 
 #include <cstddef>
 #include <cstdint>
