@@ -153,7 +153,7 @@ TEST(SmoothedCsvTest, ReadsBackToTheBanksResults) {
     trace.timestamps.insert(trace.timestamps.begin() + 40, trace.timestamps[39]);
     trace.values.insert(trace.values.begin() + 80, trace.values.begin() + 78,
                         trace.values.begin() + 80);
-    const BankParameters parameters{60.0, 0.5, 0.02, 1.5};
+    const BankParameters parameters{{.freq = 60.0, .minCutOff = 0.5, .beta = 0.02, .dCutOff = 1.5}};
     const SmoothedTrace smoothed = smoothTrace(trace, parameters);
     const fs::path file = scratchFolder("roundtrip") / "smoothed.csv";
     writeOutputFiles({{file, [&](std::ostream& out) { writeSmoothedCsv(out, trace, smoothed); }}});

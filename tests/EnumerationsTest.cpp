@@ -1,3 +1,4 @@
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
 
 #include <gtest/gtest.h>
@@ -44,12 +45,16 @@ constexpr auto texts<CalibrationMode> = std::to_array<std::string_view>({"DEFAUL
                                                                          "", "", "FIVE_POINT",
                                                                          "SIX_POINT"});
 template <>
+constexpr auto texts<tuning::TuningStatus> = std::to_array<std::string_view>(
+    {"OK", "TOO_FEW_SAMPLES", "ALL_REFUSED", "NO_MOTION", "NO_MOVEMENTS", "NO_STILL_PERIODS",
+     "NO_SETTING_WITHIN_BUDGET"});
+template <>
 constexpr auto texts<AccuracyCriteria> = std::to_array<std::string_view>({"0", "1", "2"});
 
 template <class E> class EnumerationTest : public ::testing::Test {};
 using AllEnumerations =
     ::testing::Types<StatusError, InitializationError, TrackingState, EyeMovementState, ScreenState,
-                     CalibrationMode, AccuracyCriteria>;
+                     CalibrationMode, AccuracyCriteria, tuning::TuningStatus>;
 TYPED_TEST_SUITE(EnumerationTest, AllEnumerations);
 
 // Every raw value from -2 to one past the largest case, the extremes, and the values around the

@@ -10,12 +10,7 @@
 namespace pelto::demo {
 
 BankParameters BankParameters::defaults() noexcept {
-    return {OneEuroFilterManager::DEFAULT_FREQUENCY,
-            OneEuroFilterManager::DEFAULT_MIN_CUT_OFF,
-            OneEuroFilterManager::DEFAULT_BETA,
-            OneEuroFilterManager::DEFAULT_D_CUT_OFF,
-            TimestampPrecision::EXACT,
-            DerivativeSource::RAW};
+    return {FilterParameters{}, TimestampPrecision::EXACT, DerivativeSource::RAW};
 }
 
 std::size_t SmoothedTrace::refusedCount() const noexcept {
@@ -30,9 +25,8 @@ std::size_t SmoothedTrace::resetCount() const noexcept {
 
 SmoothedTrace smoothTrace(const Trace& trace, const BankParameters& parameters) {
     const std::size_t channels = trace.channelCount();
-    OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters.freq,
-                              parameters.minCutOff, parameters.beta, parameters.dCutOff,
-                              parameters.precision, parameters.derivative);
+    OneEuroFilterManager bank(static_cast<std::int64_t>(channels), parameters, parameters.precision,
+                              parameters.derivative);
     SmoothedTrace result{parameters, channels, {}, {}};
     result.answers.reserve(trace.sampleCount());
     result.values.reserve(trace.values.size());

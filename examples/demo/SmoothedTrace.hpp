@@ -2,6 +2,7 @@
 
 #include "Trace.hpp"
 
+#include <pelto/filters/OneEuroFilterManager.hpp>
 #include <pelto/types/Enumerations.hpp>
 
 #include <cstddef>
@@ -12,11 +13,8 @@
 namespace pelto::demo {
 
 /// The parameters of a filter bank and its construction choices, as handed to its constructor.
-struct BankParameters {
-    double freq = 0.0;
-    double minCutOff = 0.0;
-    double beta = 0.0;
-    double dCutOff = 0.0;
+/// The four parameters are the library's own FilterParameters.
+struct BankParameters : FilterParameters {
     TimestampPrecision precision = TimestampPrecision::EXACT;
     DerivativeSource derivative = DerivativeSource::RAW;
 

@@ -109,11 +109,6 @@ bool runInitialization() {
     return true;
 }
 
-pelto::tuning::FilterParameters filterParameters(const BankParameters& bank) {
-    return {
-        .freq = bank.freq, .minCutOff = bank.minCutOff, .beta = bank.beta, .dCutOff = bank.dCutOff};
-}
-
 pelto::tuning::BankChoices bankChoices(const BankParameters& bank) {
     return {.precision = bank.precision, .derivative = bank.derivative};
 }
@@ -233,8 +228,8 @@ int run(const DemoOptions& options) {
     std::cout << "\n2. Smoothing\n";
     const SmoothedTrace smoothed = smoothTrace(trace, options.bank);
     const Measurement summary =
-        pelto::tuning::measure(trace.timestamps, trace.values, trace.channelCount(),
-                               filterParameters(options.bank), {}, bankChoices(options.bank));
+        pelto::tuning::measure(trace.timestamps, trace.values, trace.channelCount(), options.bank,
+                               {}, bankChoices(options.bank));
     printRow("trace", describeTrace(options, trace));
     printRow("filter bank", describeBank(trace, options.bank));
     printRow("samples", std::to_string(summary.samples) + ", of which " +

@@ -34,6 +34,9 @@ are in PEP 8 style. From C++ to Python:
   ``OneEuroFilterManager(count=2, freq=30.0, min_cut_off=1.0, beta=0.007, d_cut_off=1.0)``
 - ``OneEuroFilterManager::DEFAULT_COUNT``, ``DEFAULT_FREQUENCY``, ``DEFAULT_MIN_CUT_OFF``,
   ``DEFAULT_BETA``, ``DEFAULT_D_CUT_OFF``: the same names, on the class
+- ``FilterParameters`` (``OneEuroFilterManager::parameters()``, ``Measurement::parameters``):
+  ``FilterParameters(freq, min_cut_off, beta, d_cut_off)``, immutable, read back as
+  ``OneEuroFilterManager.parameters`` and ``Measurement.parameters``
 - ``filterValues(timestamp, val)``: ``filter_values(timestamp, values)``
 - ``getFilteredValues()``, ``filteredValues()``: ``get_filtered_values()`` (a new array)
 - ``filterSamples(timestamps, values, smoothed, accepted)``:
@@ -84,8 +87,8 @@ are in PEP 8 style. From C++ to Python:
   ``DerivativeSource``, ``tuning::TuningStatus``:
   ``enum.IntEnum`` classes of the same names and cases
 - ``fromRawValue<E>(raw)``: ``E(raw)`` (``ValueError`` for a raw value that is no case)
-- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``
-  and ``TuningStatus``, whose text is ``TuningResult.message``)
+- ``rawValue(e)``, ``description(e)``: ``int(e)``, ``e.description`` (not for ``AccuracyCriteria``;
+  ``TuningStatus``'s sentence, ``statusText``, is ``TuningResult.message``)
 - ``PELTO_VERSION_STRING``: ``__version__``
 
 Not offered: C++'s empty bank (``OneEuroFilterManager()`` here is the two-channel default bank),
@@ -101,6 +104,7 @@ import typing as _typing
 from . import _pelto, main_queue
 from .frames import ResultCopy, smooth_frame, tune_frame, tuning_summary
 from ._pelto import (
+    FilterParameters,
     GazeInfo,
     GazeTracker,
     Measurement,
@@ -166,13 +170,14 @@ DerivativeSource.__doc__ = (
     "What a filter bank takes rates of change against: RAW, the previous input (the filter as "
     "first published), or FILTERED, the previous smoothed value (the authors' current reference)."
 )
-TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its text: TuningResult.message."
+TuningStatus.__doc__ = "Why a recording cannot be tuned; OK when it can. Its sentence: TuningResult.message."
 
 __all__ = [
     "AccuracyCriteria",
     "CalibrationMode",
     "DerivativeSource",
     "EyeMovementState",
+    "FilterParameters",
     "GazeInfo",
     "GazeTracker",
     "InitializationError",

@@ -1,6 +1,7 @@
 import enum
 
 from . import main_queue as main_queue
+from ._pelto import FilterParameters as FilterParameters
 from ._pelto import GazeInfo as GazeInfo
 from ._pelto import GazeTracker as GazeTracker
 from ._pelto import Measurement as Measurement
@@ -22,6 +23,7 @@ __all__ = [
     "CalibrationMode",
     "DerivativeSource",
     "EyeMovementState",
+    "FilterParameters",
     "GazeInfo",
     "GazeTracker",
     "InitializationError",
@@ -112,7 +114,7 @@ class DerivativeSource(_DescribedEnumeration):
     RAW = 0
     FILTERED = 1
 
-class TuningStatus(_Enumeration):
+class TuningStatus(_DescribedEnumeration):
     OK = 0
     TOO_FEW_SAMPLES = 1
     ALL_REFUSED = 2

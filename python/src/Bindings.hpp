@@ -23,9 +23,6 @@ void bindFilterBank(pybind11::module_& module);
 void bindTracker(pybind11::module_& module);
 void bindTuning(pybind11::module_& module);
 
-/// The table of TuningStatus, as the package builds its enumerations from (see Types.cpp).
-pybind11::tuple tuningStatuses();
-
 /// An array's shape as Python writes it: "(3,)", "(3, 2)".
 std::string shapeText(const pybind11::array& array);
 
@@ -107,6 +104,7 @@ template <class T> class ConstructedCaster : public pybind11::detail::type_caste
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeTracker);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::GazeInfo);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::UserStatusOption);
+PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::FilterParameters);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::Measurement);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningResult);
 PELTO_PYTHON_CONSTRUCTED_ONLY(pelto::tuning::TuningReport);

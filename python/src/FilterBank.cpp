@@ -257,7 +257,51 @@ Block readBlock(const py::handle& timestamps, const py::handle& values, std::siz
     return block;
 }
 
+void bindFilterParameters(py::module_& module) {
+    using M = OneEuroFilterManager;
+    py::class_<FilterParameters>(
+        module, "FilterParameters",
+        "The four parameters of a filter bank, as its constructor takes them: what a bank's "
+        "`parameters` reads back and what measure() and tune() report (Measurement.parameters). "
+        "Immutable; equal when all four are.")
+        .def(py::init([](double freq, double minCutOff, double beta, double dCutOff) {
+                 return FilterParameters{
+                     .freq = freq, .minCutOff = minCutOff, .beta = beta, .dCutOff = dCutOff};
+             }),
+             py::arg("freq") = M::DEFAULT_FREQUENCY,
+             py::arg("min_cut_off") = M::DEFAULT_MIN_CUT_OFF, py::arg("beta") = M::DEFAULT_BETA,
+             py::arg("d_cut_off") = M::DEFAULT_D_CUT_OFF,
+             "Stores the four numbers as given; the class defaults for those not given.")
+        .def_readonly("freq", &FilterParameters::freq, "Sampling frequency, Hz.")
+        .def_readonly("min_cut_off", &FilterParameters::minCutOff, "Minimum cutoff, Hz.")
+        .def_readonly("beta", &FilterParameters::beta, "Speed coefficient.")
+        .def_readonly("d_cut_off", &FilterParameters::dCutOff, "Derivative cutoff, Hz.")
+        .def(
+            "__eq__",
+            [](const FilterParameters& self, const py::object& other) -> py::object {
+                if (!py::isinstance<FilterParameters>(other)) {
+                    return py::reinterpret_borrow<py::object>(Py_NotImplemented);
+                }
+                return py::bool_(self == other.cast<const FilterParameters&>());
+            },
+            py::is_operator())
+        .def("__hash__",
+             [](const FilterParameters& self) {
+                 return py::hash(
+                     py::make_tuple(self.freq, self.minCutOff, self.beta, self.dCutOff));
+             })
+        .def("__repr__", [](const FilterParameters& self) {
+            const auto number = [](double value) {
+                return py::repr(py::float_(value)).cast<std::string>();
+            };
+            return "FilterParameters(freq=" + number(self.freq) +
+                   ", min_cut_off=" + number(self.minCutOff) + ", beta=" + number(self.beta) +
+                   ", d_cut_off=" + number(self.dCutOff) + ")";
+        });
+}
+
 void bindFilterBank(py::module_& module) {
+    bindFilterParameters(module);
     using M = OneEuroFilterManager;
     py::class_<Bank> bank(
         module, "OneEuroFilterManager",
@@ -299,6 +343,9 @@ void bindFilterBank(py::module_& module) {
         .def_property_readonly(
             "d_cut_off", [](const Bank& self) { return idle(self).filters.dCutOff(); },
             "The derivative cutoff in force (Hz).")
+        .def_property_readonly(
+            "parameters", [](const Bank& self) { return idle(self).filters.parameters(); },
+            "The four parameters in force, as a FilterParameters.")
         .def_property_readonly(
             "precision",
             [](const Bank& self) {

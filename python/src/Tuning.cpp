@@ -145,6 +145,9 @@ void bindMeasurement(py::module_& module) {
         "What one parameter set does to a recording: the bank's parameters, the counts of the "
         "classification and the jitter and lag figures (NaN where there was nothing to measure). "
         "Read-only; made by measure() and tune().")
+        .def_readonly("parameters", &Measurement::parameters,
+                      "The bank's parameters, a FilterParameters (also as the four attributes "
+                      "below).")
         .def_property_readonly(
             "freq", [](const Measurement& m) { return m.parameters.freq; }, "Hz.")
         .def_property_readonly(
@@ -421,21 +424,6 @@ void bindTune(py::module_& module) {
 }
 
 } // namespace
-
-py::tuple tuningStatuses() {
-    py::list rows;
-    for (const auto& [name, status] : std::to_array<std::pair<const char*, TuningStatus>>(
-             {{"OK", TuningStatus::OK},
-              {"TOO_FEW_SAMPLES", TuningStatus::TOO_FEW_SAMPLES},
-              {"ALL_REFUSED", TuningStatus::ALL_REFUSED},
-              {"NO_MOTION", TuningStatus::NO_MOTION},
-              {"NO_MOVEMENTS", TuningStatus::NO_MOVEMENTS},
-              {"NO_STILL_PERIODS", TuningStatus::NO_STILL_PERIODS},
-              {"NO_SETTING_WITHIN_BUDGET", TuningStatus::NO_SETTING_WITHIN_BUDGET}})) {
-        rows.append(py::make_tuple(name, static_cast<std::int64_t>(status), py::none()));
-    }
-    return py::make_tuple("TuningStatus", false, rows);
-}
 
 void bindTuning(py::module_& module) {
     bindMeasurement(module);

@@ -2,6 +2,7 @@
 
 #include "Bindings.hpp"
 
+#include <pelto/tuning/Tuning.hpp>
 #include <pelto/types/Enumerations.hpp>
 #include <pelto/types/GazeInfo.hpp>
 #include <pelto/types/UserStatusOption.hpp>
@@ -20,77 +21,32 @@ namespace py = pybind11;
 namespace pelto::python {
 namespace {
 
-// One enumeration as the package builds it: its name, whether it has texts, and its cases as
-// (name, raw value, text or None).
-template <Enumeration E>
-py::tuple enumeration(const char* name, std::initializer_list<std::pair<const char*, E>> cases) {
+// One enumeration as the package builds it, from its table: its name, whether it has texts, and
+// its cases as (name, raw value, text or None).
+template <Enumeration E> py::tuple enumeration() {
+    using Traits = detail::EnumTraits<E>;
     py::list rows;
-    for (const auto& [caseName, value] : cases) {
+    for (const detail::EnumCase& row : Traits::cases) {
         py::object text = py::none();
         if constexpr (DescribedEnumeration<E>) {
-            const std::string_view description = pelto::description(value);
-            text = py::str(description.data(), description.size());
+            text = py::str(row.text.data(), row.text.size());
         }
-        rows.append(py::make_tuple(caseName, rawValue(value), text));
+        rows.append(py::make_tuple(py::str(row.name.data(), row.name.size()), row.raw, text));
     }
-    return py::make_tuple(name, DescribedEnumeration<E>, rows);
+    return py::make_tuple(py::str(Traits::name.data(), Traits::name.size()),
+                          DescribedEnumeration<E>, rows);
 }
 
 py::list enumerations() {
     py::list all;
-    using IE = InitializationError;
-    all.append(enumeration<StatusError>(
-        "StatusError", {{"ERROR_NONE", StatusError::ERROR_NONE},
-                        {"ERROR_CAMERA_START", StatusError::ERROR_CAMERA_START},
-                        {"ERROR_CAMERA_INTERRUPT", StatusError::ERROR_CAMERA_INTERRUPT}}));
-    all.append(enumeration<IE>("InitializationError",
-                               {{"ERROR_NONE", IE::ERROR_NONE},
-                                {"ERROR_INIT", IE::ERROR_INIT},
-                                {"ERROR_CAMERA_PERMISSION", IE::ERROR_CAMERA_PERMISSION},
-                                {"ERROR_CAMERA_UNAVAILABLE", IE::ERROR_CAMERA_UNAVAILABLE},
-                                {"ERROR_CAMERA_CONFIGURATION", IE::ERROR_CAMERA_CONFIGURATION},
-                                {"ERROR_CAMERA_IN_USE", IE::ERROR_CAMERA_IN_USE},
-                                {"ERROR_MODEL_MISSING", IE::ERROR_MODEL_MISSING},
-                                {"ERROR_MODEL_CORRUPTED", IE::ERROR_MODEL_CORRUPTED},
-                                {"ERROR_MODEL_INCOMPATIBLE", IE::ERROR_MODEL_INCOMPATIBLE},
-                                {"ERROR_OUT_OF_MEMORY", IE::ERROR_OUT_OF_MEMORY},
-                                {"ERROR_UNSUPPORTED_DEVICE", IE::ERROR_UNSUPPORTED_DEVICE},
-                                {"ERROR_NO_GAZE_ENGINE", IE::ERROR_NO_GAZE_ENGINE},
-                                {"ERROR_ENGINE_START", IE::ERROR_ENGINE_START},
-                                {"ERROR_ALREADY_INITIALIZING", IE::ERROR_ALREADY_INITIALIZING},
-                                {"ERROR_INVALID_OPTION", IE::ERROR_INVALID_OPTION},
-                                {"ERROR_RESOURCE_MISSING", IE::ERROR_RESOURCE_MISSING},
-                                {"ERROR_UNSUPPORTED_OS_VERSION", IE::ERROR_UNSUPPORTED_OS_VERSION},
-                                {"ERROR_INTERNAL", IE::ERROR_INTERNAL}}));
-    all.append(enumeration<TrackingState>("TrackingState",
-                                          {{"SUCCESS", TrackingState::SUCCESS},
-                                           {"LOW_CONFIDENCE", TrackingState::LOW_CONFIDENCE},
-                                           {"UNSUPPORTED", TrackingState::UNSUPPORTED},
-                                           {"FACE_MISSING", TrackingState::FACE_MISSING}}));
-    all.append(enumeration<EyeMovementState>("EyeMovementState",
-                                             {{"FIXATION", EyeMovementState::FIXATION},
-                                              {"SACCADE", EyeMovementState::SACCADE},
-                                              {"UNKNOWN", EyeMovementState::UNKNOWN}}));
-    all.append(enumeration<ScreenState>("ScreenState",
-                                        {{"INSIDE_OF_SCREEN", ScreenState::INSIDE_OF_SCREEN},
-                                         {"OUTSIDE_OF_SCREEN", ScreenState::OUTSIDE_OF_SCREEN},
-                                         {"UNKNOWN", ScreenState::UNKNOWN}}));
-    all.append(enumeration<CalibrationMode>("CalibrationMode",
-                                            {{"DEFAULT", CalibrationMode::DEFAULT},
-                                             {"ONE_POINT", CalibrationMode::ONE_POINT},
-                                             {"FIVE_POINT", CalibrationMode::FIVE_POINT},
-                                             {"SIX_POINT", CalibrationMode::SIX_POINT}}));
-    all.append(enumeration<AccuracyCriteria>("AccuracyCriteria",
-                                             {{"CRITERIA_0", AccuracyCriteria::CRITERIA_0},
-                                              {"CRITERIA_1", AccuracyCriteria::CRITERIA_1},
-                                              {"CRITERIA_2", AccuracyCriteria::CRITERIA_2}}));
-    all.append(enumeration<TimestampPrecision>(
-        "TimestampPrecision", {{"WHOLE_MILLISECONDS", TimestampPrecision::WHOLE_MILLISECONDS},
-                               {"EXACT", TimestampPrecision::EXACT}}));
-    all.append(enumeration<DerivativeSource>(
-        "DerivativeSource",
-        {{"RAW", DerivativeSource::RAW}, {"FILTERED", DerivativeSource::FILTERED}}));
-    all.append(tuningStatuses());
+    for (const py::tuple& table :
+         {enumeration<StatusError>(), enumeration<InitializationError>(),
+          enumeration<TrackingState>(), enumeration<EyeMovementState>(), enumeration<ScreenState>(),
+          enumeration<CalibrationMode>(), enumeration<AccuracyCriteria>(),
+          enumeration<TimestampPrecision>(), enumeration<DerivativeSource>(),
+          enumeration<tuning::TuningStatus>()}) {
+        all.append(table);
+    }
     return all;
 }
 

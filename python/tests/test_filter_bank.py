@@ -50,6 +50,8 @@ def test_worked_example_exactly():
 def test_parameters_fall_back_to_defaults_and_read_back():
     fallback = OneEuroFilterManager(count=0, freq=0.0, min_cut_off=-1.0, beta=0.0, d_cut_off=0.0)
     assert repr(fallback) == "OneEuroFilterManager(count=2, freq=30.0, min_cut_off=1.0, beta=0.0, d_cut_off=1.0)"
+    assert fallback.parameters == pelto.FilterParameters(beta=0.0) != pelto.FilterParameters()
+    assert repr(fallback.parameters) == "FilterParameters(freq=30.0, min_cut_off=1.0, beta=0.0, d_cut_off=1.0)"
     plain = OneEuroFilterManager(2, 30.0, 1.0, 0.0, 1.0)
     t, v = recording()
     assert np.array_equal(fallback.filter_samples(t, v)[0], plain.filter_samples(t, v)[0], equal_nan=True)

@@ -46,6 +46,7 @@ def test_recommendation_smooths_more_than_the_defaults_within_the_budget(recordi
     # measure() of the recommended pair gives the recommendation's figures exactly.
     again = pelto.measure(t, v, min_cut_off=best.min_cut_off, beta=best.beta)
     assert repr(again) == repr(best) and again.samples == best.samples == len(t)
+    assert again.parameters == best.parameters == pelto.FilterParameters(min_cut_off=best.min_cut_off, beta=best.beta)
 
 
 def test_arrays_agree_with_each_other(recording):

@@ -23,6 +23,8 @@ ENUMERATIONS = {
                         "OUTSIDE_OF_SCREEN": (1, "OUTSIDE_OF_SCREEEN"), "UNKNOWN": (2, "UNKONW")},
     pelto.CalibrationMode: {"DEFAULT": (0, "DEFAULT"), "ONE_POINT": (1, "ONE_POINT"),
                             "FIVE_POINT": (5, "FIVE_POINT"), "SIX_POINT": (6, "SIX_POINT")},
+    pelto.TuningStatus: {name: (raw, name) for raw, name in enumerate(
+        "OK TOO_FEW_SAMPLES ALL_REFUSED NO_MOTION NO_MOVEMENTS NO_STILL_PERIODS NO_SETTING_WITHIN_BUDGET".split())},
     pelto.AccuracyCriteria: {"CRITERIA_0": (0, None), "CRITERIA_1": (1, None), "CRITERIA_2": (2, None)},
 }
 

@@ -28,20 +28,6 @@
 namespace pelto::capi {
 namespace {
 
-using pelto::tuning::TuningStatus;
-static_assert(PELTO_TUNING_STATUS_OK == static_cast<std::int64_t>(TuningStatus::OK) &&
-              PELTO_TUNING_STATUS_TOO_FEW_SAMPLES ==
-                  static_cast<std::int64_t>(TuningStatus::TOO_FEW_SAMPLES) &&
-              PELTO_TUNING_STATUS_ALL_REFUSED ==
-                  static_cast<std::int64_t>(TuningStatus::ALL_REFUSED) &&
-              PELTO_TUNING_STATUS_NO_MOTION == static_cast<std::int64_t>(TuningStatus::NO_MOTION) &&
-              PELTO_TUNING_STATUS_NO_MOVEMENTS ==
-                  static_cast<std::int64_t>(TuningStatus::NO_MOVEMENTS) &&
-              PELTO_TUNING_STATUS_NO_STILL_PERIODS ==
-                  static_cast<std::int64_t>(TuningStatus::NO_STILL_PERIODS) &&
-              PELTO_TUNING_STATUS_NO_SETTING_WITHIN_BUDGET ==
-                  static_cast<std::int64_t>(TuningStatus::NO_SETTING_WITHIN_BUDGET));
-
 pelto::tuning::TuningOptions tuningOptionsOf(const pelto_tuning_options& c) {
     pelto::tuning::TuningOptions options;
     options.measuring = {.fastFactor = c.fast_factor,
@@ -123,6 +109,12 @@ const char* pelto_tuning_status_text(int64_t status) noexcept {
     // Every text is a string literal, so NUL-terminated.
     return pelto::tuning::statusText(static_cast<pelto::tuning::TuningStatus>(status)).data();
 }
+bool pelto_tuning_status_is_valid(int64_t raw_value) noexcept {
+    return pelto::capi::isValid<pelto::tuning::TuningStatus>(raw_value);
+}
+const char* pelto_tuning_status_description(int64_t raw_value) noexcept {
+    return pelto::capi::descriptionOf<pelto::tuning::TuningStatus>(raw_value);
+}
 
 void pelto_tuning_options_init(pelto_tuning_options* options) noexcept {
     if (options == nullptr) {
@@ -161,7 +153,7 @@ bool pelto_tune(const double* timestamps, size_t rows, const double* values, siz
             pelto::tuning::tune(std::span<const double>(timestamps, rows),
                                 std::span<const double>(values, rows * channels), channels,
                                 pelto::capi::tuningOptionsOf(read), pelto::capi::choicesOf(read));
-        result->status = static_cast<std::int64_t>(tuned.status);
+        result->status = pelto::rawValue(tuned.status);
         result->status_text = pelto_tuning_status_text(result->status);
         result->front_count = tuned.front.size();
         for (size_t i = 0; i < std::min(tuned.front.size(), result->front_capacity); ++i) {

@@ -113,6 +113,7 @@ static void testEnumerations(void) {
         {ENUMERATION(calibration_mode), PELTO_CALIBRATION_MODE_SIX_POINT, 4, "SIX_POINT"},
         {ENUMERATION(timestamp_precision), PELTO_TIMESTAMP_PRECISION_EXACT, 2, "EXACT"},
         {ENUMERATION(derivative_source), PELTO_DERIVATIVE_SOURCE_FILTERED, -1, "FILTERED"},
+        {ENUMERATION(tuning_status), PELTO_TUNING_STATUS_NO_MOTION, 7, "NO_MOTION"},
     };
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
         CHECK(cases[i].isValid(cases[i].raw) && !cases[i].isValid(cases[i].none));

@@ -16,6 +16,10 @@ namespace detail {
 struct RowKernels;
 } // namespace detail
 
+namespace tuning {
+struct FilterParameters;
+} // namespace tuning
+
 /// A bank of one-euro filters that smooths several channels sampled together,
 /// such as the x and y of a gaze point: one filter per channel, all with the same
 /// parameters, fed with the sample's common timestamp.
@@ -49,6 +53,11 @@ class PELTO_EXPORT OneEuroFilterManager {
     /// `derivative`. With WHOLE_MILLISECONDS and RAW it is the bank above, bit for bit.
     OneEuroFilterManager(std::int64_t count, double freq, double minCutOff, double beta,
                          double dCutOff, TimestampPrecision precision,
+                         DerivativeSource derivative = DerivativeSource::RAW);
+
+    /// A bank of `count` channels with `parameters`, as the constructors above.
+    OneEuroFilterManager(std::int64_t count, const tuning::FilterParameters& parameters,
+                         TimestampPrecision precision = TimestampPrecision::WHOLE_MILLISECONDS,
                          DerivativeSource derivative = DerivativeSource::RAW);
 
     OneEuroFilterManager(const OneEuroFilterManager& other);
@@ -108,6 +117,8 @@ class PELTO_EXPORT OneEuroFilterManager {
     [[nodiscard]] double minCutOff() const noexcept { return minCutOff_; }
     [[nodiscard]] double beta() const noexcept { return beta_; }
     [[nodiscard]] double dCutOff() const noexcept { return dCutOff_; }
+    /// The four parameters in force, as one value.
+    [[nodiscard]] tuning::FilterParameters parameters() const noexcept;
     /// How the bank reads timestamps; WHOLE_MILLISECONDS unless chosen at construction.
     [[nodiscard]] TimestampPrecision timestampPrecision() const noexcept {
         return exactTimestamps_ ? TimestampPrecision::EXACT
@@ -196,5 +207,34 @@ class PELTO_EXPORT OneEuroFilterManager {
     Clock clock_;                  // at the current frequency
     std::array<ClockEntry, CLOCK_SLOTS> clocks_;
 };
+
+namespace tuning {
+
+/// The four parameters of a filter bank, as its constructor takes them; the class defaults unless
+/// set. Frequencies in Hz.
+struct FilterParameters {
+    double freq = OneEuroFilterManager::DEFAULT_FREQUENCY;
+    double minCutOff = OneEuroFilterManager::DEFAULT_MIN_CUT_OFF;
+    double beta = OneEuroFilterManager::DEFAULT_BETA;
+    double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
+
+    friend bool operator==(const FilterParameters&, const FilterParameters&) = default;
+};
+
+} // namespace tuning
+
+/// The bank's parameters; the same type the tuning component measures and recommends.
+using FilterParameters = tuning::FilterParameters;
+
+inline OneEuroFilterManager::OneEuroFilterManager(std::int64_t count,
+                                                  const FilterParameters& parameters,
+                                                  TimestampPrecision precision,
+                                                  DerivativeSource derivative)
+    : OneEuroFilterManager(count, parameters.freq, parameters.minCutOff, parameters.beta,
+                           parameters.dCutOff, precision, derivative) {}
+
+inline FilterParameters OneEuroFilterManager::parameters() const noexcept {
+    return {.freq = freq_, .minCutOff = minCutOff_, .beta = beta_, .dCutOff = dCutOff_};
+}
 
 } // namespace pelto

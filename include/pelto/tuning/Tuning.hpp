@@ -2,6 +2,7 @@
 
 #include <pelto/Export.hpp>
 #include <pelto/filters/OneEuroFilterManager.hpp>
+#include <pelto/types/Enumerations.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -63,13 +64,8 @@ struct MeasuringOptions {
     double lagProgress = 0.9; ///< share of a movement at which the lag is measured, in (0, 1]
 };
 
-/// The parameters of a filter bank, as its constructor takes them; the class defaults unless set.
-struct FilterParameters {
-    double freq = OneEuroFilterManager::DEFAULT_FREQUENCY;
-    double minCutOff = OneEuroFilterManager::DEFAULT_MIN_CUT_OFF;
-    double beta = OneEuroFilterManager::DEFAULT_BETA;
-    double dCutOff = OneEuroFilterManager::DEFAULT_D_CUT_OFF;
-};
+// FilterParameters, the bank's four parameters, comes with
+// <pelto/filters/OneEuroFilterManager.hpp>.
 
 inline constexpr double NOT_MEASURED = std::numeric_limits<double>::quiet_NaN();
 
@@ -108,16 +104,13 @@ struct SignalProfile {
     std::size_t movements = 0;
 };
 
-/// Why a recording cannot be tuned; OK when it can. Texts: statusText().
-enum class TuningStatus : std::int64_t {
-    OK = 0,
-    TOO_FEW_SAMPLES = 1,          ///< no step: fewer than two consecutive usable samples
-    ALL_REFUSED = 2,              ///< the filter bank refuses every sample
-    NO_MOTION = 3,                ///< the median speed is zero: a constant signal
-    NO_MOVEMENTS = 4,             ///< no movement with a lag to measure
-    NO_STILL_PERIODS = 5,         ///< no still step to measure jitter on
-    NO_SETTING_WITHIN_BUDGET = 6, ///< tuned over budget: the least lag is recommended
-};
+/// Why a recording cannot be tuned; OK when it can. An Enumeration: description() gives the
+/// case's name ("NO_MOTION"), statusText() one sentence saying what it means. TOO_FEW_SAMPLES:
+/// no step, fewer than two consecutive usable samples. ALL_REFUSED: the filter bank refuses every
+/// sample. NO_MOTION: the median speed is zero, a constant signal. NO_MOVEMENTS: no movement with
+/// a lag to measure. NO_STILL_PERIODS: no still step to measure jitter on.
+/// NO_SETTING_WITHIN_BUDGET: tuned over budget, the least lag is recommended.
+enum class TuningStatus : std::int64_t { PELTO_TUNING_STATUS_CASES(PELTO_ENUMERATOR_) };
 
 /// A movement the classification found. Speeds are in channel units per second.
 struct DetectedMovement {
@@ -127,11 +120,9 @@ struct DetectedMovement {
     double peakSpeed = NOT_MEASURED;
 };
 
-/// What the lag figures of a sweep were measured on.
-enum class LagBasis : std::int64_t {
-    RECORDED = 0,    ///< the recording's own movements
-    SYNTHESISED = 1, ///< movements synthesised on the recording's clock and noise
-};
+/// What the lag figures of a sweep were measured on: RECORDED, the recording's own movements;
+/// SYNTHESISED, movements synthesised on the recording's clock and noise. An Enumeration.
+enum class LagBasis : std::int64_t { PELTO_LAG_BASIS_CASES(PELTO_ENUMERATOR_) };
 
 /// One sentence saying what `status` means, e.g. "cannot tune: the signal is constant ...".
 /// Static text; "" for a value that is no case.
@@ -310,3 +301,8 @@ detectMovements(std::span<const double> timestamps, std::span<const double> valu
 [[nodiscard]] PELTO_EXPORT std::string toJson(const TuningReport& report);
 
 } // namespace pelto::tuning
+
+namespace pelto::detail {
+PELTO_ENUMERATION_TRAITS_(tuning::TuningStatus, PELTO_TUNING_STATUS_CASES);
+PELTO_ENUMERATION_TRAITS_(tuning::LagBasis, PELTO_LAG_BASIS_CASES);
+} // namespace pelto::detail

@@ -19,179 +19,125 @@
 #include <string_view>
 #include <type_traits>
 
+#include <pelto/types/EnumerationTable.h>
+
+/// Expands to one enumerator per case of a table of <pelto/types/EnumerationTable.h>.
+#define PELTO_ENUMERATOR_(ENUMERATION, NAME, RAW, TEXT) NAME = (RAW),
+
 namespace pelto {
 
 /// Why tracking stopped, as reported with the stopped-tracking notification.
-enum class StatusError : std::int64_t {
-    ERROR_NONE = 0,
-    ERROR_CAMERA_START = 1,
-    ERROR_CAMERA_INTERRUPT = 2,
-};
+enum class StatusError : std::int64_t { PELTO_STATUS_ERROR_CASES(PELTO_ENUMERATOR_) };
 
-/// Outcome of creating a tracker; `ERROR_NONE` is success, every other case a failure.
+/// Outcome of creating a tracker; `ERROR_NONE` is success, every other case a failure. This build
+/// carries no gaze engine: every initialisation reports `ERROR_NO_GAZE_ENGINE`.
 enum class InitializationError : std::int64_t {
-    ERROR_NONE = 0,
-    ERROR_INIT = 1,
-    ERROR_CAMERA_PERMISSION = 2,
-    ERROR_CAMERA_UNAVAILABLE = 3,
-    ERROR_CAMERA_CONFIGURATION = 4,
-    ERROR_CAMERA_IN_USE = 5,
-    ERROR_MODEL_MISSING = 6,
-    ERROR_MODEL_CORRUPTED = 7,
-    ERROR_MODEL_INCOMPATIBLE = 8,
-    ERROR_OUT_OF_MEMORY = 9,
-    ERROR_UNSUPPORTED_DEVICE = 10,
-    /// This build carries no gaze engine: every initialisation reports this code.
-    ERROR_NO_GAZE_ENGINE = 11,
-    ERROR_ENGINE_START = 12,
-    ERROR_ALREADY_INITIALIZING = 13,
-    ERROR_INVALID_OPTION = 14,
-    ERROR_RESOURCE_MISSING = 15,
-    ERROR_UNSUPPORTED_OS_VERSION = 16,
-    ERROR_INTERNAL = 17,
+    PELTO_INITIALIZATION_ERROR_CASES(PELTO_ENUMERATOR_)
 };
 
 /// Whether a gaze sample was tracked, and how well.
-enum class TrackingState : std::int64_t {
-    SUCCESS = 0,
-    LOW_CONFIDENCE = 1,
-    UNSUPPORTED = 2,
-    FACE_MISSING = 3,
-};
+enum class TrackingState : std::int64_t { PELTO_TRACKING_STATE_CASES(PELTO_ENUMERATOR_) };
 
 /// Kind of eye movement a gaze sample belongs to. Raw value 1 is no case.
-enum class EyeMovementState : std::int64_t {
-    FIXATION = 0,
-    SACCADE = 2,
-    UNKNOWN = 3,
-};
+enum class EyeMovementState : std::int64_t { PELTO_EYE_MOVEMENT_STATE_CASES(PELTO_ENUMERATOR_) };
 
 /// Whether the gaze point lies on the screen.
-enum class ScreenState : std::int64_t {
-    INSIDE_OF_SCREEN = 0,
-    OUTSIDE_OF_SCREEN = 1,
-    UNKNOWN = 2,
-};
+enum class ScreenState : std::int64_t { PELTO_SCREEN_STATE_CASES(PELTO_ENUMERATOR_) };
 
 /// Number of calibration points of a run (the point modes' raw value is their point count).
 /// Raw values 2, 3 and 4 are no case.
-enum class CalibrationMode : std::int64_t {
-    DEFAULT = 0,
-    ONE_POINT = 1,
-    FIVE_POINT = 5,
-    SIX_POINT = 6,
-};
+enum class CalibrationMode : std::int64_t { PELTO_CALIBRATION_MODE_CASES(PELTO_ENUMERATOR_) };
 
 /// Accuracy criterion of a calibration run. Has no text; see <pelto/types/Json.hpp> for coding.
-enum class AccuracyCriteria : std::int64_t {
-    CRITERIA_0 = 0,
-    CRITERIA_1 = 1,
-    CRITERIA_2 = 2,
-};
+enum class AccuracyCriteria : std::int64_t { PELTO_ACCURACY_CRITERIA_CASES(PELTO_ENUMERATOR_) };
 
-/// How a filter bank reads timestamps (milliseconds).
-enum class TimestampPrecision : std::int64_t {
-    /// Truncated toward zero to whole milliseconds; a repeated or earlier timestamp resets the
-    /// bank.
-    /// Suits camera clocks that tick in whole milliseconds.
-    WHOLE_MILLISECONDS = 0,
-    /// Kept as given, fractions included; a timestamp not later than the previous one is refused
-    /// and leaves the bank as it was. Suits research trackers' clocks (300 Hz to 2 kHz and more).
-    EXACT = 1,
-};
+/// How a filter bank reads timestamps (milliseconds). WHOLE_MILLISECONDS: truncated toward zero
+/// to whole milliseconds, a repeated or earlier timestamp resets the bank; suits camera clocks
+/// that tick in whole milliseconds. EXACT: kept as given, fractions included; a timestamp not
+/// later than the previous one is refused and leaves the bank as it was; suits research trackers'
+/// clocks (300 Hz to 2 kHz and more).
+enum class TimestampPrecision : std::int64_t { PELTO_TIMESTAMP_PRECISION_CASES(PELTO_ENUMERATOR_) };
 
-/// What a filter bank takes each channel's rate of change against.
-enum class DerivativeSource : std::int64_t {
-    /// The previous input, as the one-euro filter was first published (2012).
-    RAW = 0,
-    /// The previous smoothed value, as the filter's authors' current reference does (since 2023).
-    FILTERED = 1,
-};
+/// What a filter bank takes each channel's rate of change against. RAW: the previous input, as
+/// the one-euro filter was first published (2012). FILTERED: the previous smoothed value, as the
+/// filter's authors' current reference does (since 2023).
+enum class DerivativeSource : std::int64_t { PELTO_DERIVATIVE_SOURCE_CASES(PELTO_ENUMERATOR_) };
 
 namespace detail {
 
-/// Per-enumeration table: `caseMask` has bit n set exactly when raw value n is a case (all cases
-/// lie in 0..63); described enumerations also list `texts`, indexed by raw value, with an empty
-/// entry for every raw value below the largest case that is no case.
+/// One case of an enumeration's table: its name, raw value and text ("" for none).
+struct EnumCase {
+    std::string_view name;
+    std::int64_t raw = 0;
+    std::string_view text;
+};
+
+/// Per-enumeration table: `name`, `cases` in raw-value order, and `caseMask` with bit n set
+/// exactly when raw value n is a case (all cases lie in 0..63); described enumerations also list
+/// `texts`, indexed by raw value, with an empty entry for every raw value below the largest case
+/// that is no case. Specialised through PELTO_ENUMERATION_TRAITS_.
 template <class E> struct EnumTraits;
 
-template <std::size_t N>
-constexpr std::uint64_t maskOfTexts(const std::array<std::string_view, N>& texts) noexcept {
-    static_assert(N <= 64);
+/// Not constexpr: reached only for a wrong table, which then does not compile.
+inline void tableIsWrong(const char* /*why*/) noexcept {}
+
+template <std::size_t N> consteval std::uint64_t maskOfCases(const std::array<EnumCase, N>& cases) {
     std::uint64_t mask = 0;
-    for (std::size_t i = 0; i < N; ++i) {
-        if (!texts[i].empty()) {
-            mask |= std::uint64_t{1} << i;
+    std::int64_t previous = -1;
+    for (const EnumCase& row : cases) {
+        // A table out of order, with a repeated raw value or one outside 0..63 does not compile.
+        if (row.raw <= previous || row.raw > 63) {
+            tableIsWrong("an enumeration's raw values must increase and lie in 0..63");
         }
+        previous = row.raw;
+        mask |= std::uint64_t{1} << static_cast<unsigned>(row.raw);
     }
     return mask;
 }
 
-template <> struct EnumTraits<StatusError> {
-    static constexpr std::array<std::string_view, 3> texts{"ERROR_NONE", "ERROR_CAMERA_START",
-                                                           "ERROR_CAMERA_INTERRUPT"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
+template <std::size_t N, std::size_t M>
+consteval std::array<std::string_view, N> textsOfCases(const std::array<EnumCase, M>& cases) {
+    std::array<std::string_view, N> texts{};
+    texts.fill(""); // a literal, as every case's text: NUL-terminated
+    for (const EnumCase& row : cases) {
+        if (row.text.empty()) {
+            tableIsWrong("a described enumeration has a text for every case");
+        }
+        texts[static_cast<std::size_t>(row.raw)] = row.text;
+    }
+    return texts;
+}
 
-template <> struct EnumTraits<InitializationError> {
-    static constexpr std::array<std::string_view, 18> texts{
-        "ERROR_NONE",
-        "ERROR_INIT",
-        "ERROR_CAMERA_PERMISSION",
-        "ERROR_CAMERA_UNAVAILABLE",
-        "ERROR_CAMERA_CONFIGURATION",
-        "ERROR_CAMERA_IN_USE",
-        "ERROR_MODEL_MISSING",
-        "ERROR_MODEL_CORRUPTED",
-        "ERROR_MODEL_INCOMPATIBLE",
-        "ERROR_OUT_OF_MEMORY",
-        "ERROR_UNSUPPORTED_DEVICE",
-        "ERROR_NO_GAZE_ENGINE",
-        "ERROR_ENGINE_START",
-        "ERROR_ALREADY_INITIALIZING",
-        "ERROR_INVALID_OPTION",
-        "ERROR_RESOURCE_MISSING",
-        "ERROR_UNSUPPORTED_OS_VERSION",
-        "ERROR_INTERNAL",
-    };
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
+consteval std::string_view unqualified(std::string_view name) {
+    const std::size_t colon = name.rfind(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
 
-template <> struct EnumTraits<TrackingState> {
-    static constexpr std::array<std::string_view, 4> texts{"SUCCESS", "LOW_CONFIDENCE",
-                                                           "UNSUPPORTED", "FACE_MISSING"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
+#define PELTO_ENUM_CASE_(ENUMERATION, NAME, RAW, TEXT) EnumCase{#NAME, (RAW), TEXT},
 
-template <> struct EnumTraits<EyeMovementState> {
-    static constexpr std::array<std::string_view, 4> texts{"FIXATION", "", "SACCADE", "UNKONW"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
+/// The table of `Type` (`CASES` is its PELTO_<ENUMERATION>_CASES).
+#define PELTO_ENUMERATION_TRAITS_(Type, CASES)                                                     \
+    template <> struct EnumTraits<Type> {                                                          \
+        static constexpr std::string_view name = unqualified(#Type);                               \
+        static constexpr std::array cases{CASES(PELTO_ENUM_CASE_)};                                \
+        static constexpr std::uint64_t caseMask = maskOfCases(cases);                              \
+        static constexpr auto texts =                                                              \
+            textsOfCases<static_cast<std::size_t>(cases.back().raw) + 1>(cases);                   \
+    }
 
-template <> struct EnumTraits<ScreenState> {
-    static constexpr std::array<std::string_view, 3> texts{"INSIDE_OF_SCREEN", "OUTSIDE_OF_SCREEEN",
-                                                           "UNKONW"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
-
-template <> struct EnumTraits<CalibrationMode> {
-    static constexpr std::array<std::string_view, 7> texts{"DEFAULT", "ONE_POINT",  "",         "",
-                                                           "",        "FIVE_POINT", "SIX_POINT"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
-
-template <> struct EnumTraits<TimestampPrecision> {
-    static constexpr std::array<std::string_view, 2> texts{"WHOLE_MILLISECONDS", "EXACT"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
-
-template <> struct EnumTraits<DerivativeSource> {
-    static constexpr std::array<std::string_view, 2> texts{"RAW", "FILTERED"};
-    static constexpr std::uint64_t caseMask = maskOfTexts(texts);
-};
+PELTO_ENUMERATION_TRAITS_(StatusError, PELTO_STATUS_ERROR_CASES);
+PELTO_ENUMERATION_TRAITS_(InitializationError, PELTO_INITIALIZATION_ERROR_CASES);
+PELTO_ENUMERATION_TRAITS_(TrackingState, PELTO_TRACKING_STATE_CASES);
+PELTO_ENUMERATION_TRAITS_(EyeMovementState, PELTO_EYE_MOVEMENT_STATE_CASES);
+PELTO_ENUMERATION_TRAITS_(ScreenState, PELTO_SCREEN_STATE_CASES);
+PELTO_ENUMERATION_TRAITS_(CalibrationMode, PELTO_CALIBRATION_MODE_CASES);
+PELTO_ENUMERATION_TRAITS_(TimestampPrecision, PELTO_TIMESTAMP_PRECISION_CASES);
+PELTO_ENUMERATION_TRAITS_(DerivativeSource, PELTO_DERIVATIVE_SOURCE_CASES);
 
 template <> struct EnumTraits<AccuracyCriteria> {
-    static constexpr std::uint64_t caseMask = 0b111;
+    static constexpr std::string_view name = "AccuracyCriteria";
+    static constexpr std::array cases{PELTO_ACCURACY_CRITERIA_CASES(PELTO_ENUM_CASE_)};
+    static constexpr std::uint64_t caseMask = maskOfCases(cases);
 };
 
 static_assert(EnumTraits<CalibrationMode>::caseMask == 99);
