@@ -10,8 +10,8 @@
  * - Names: functions pelto_<type>_<operation>, constants PELTO_<TYPE>_<CASE>.
  * - Enumeration values cross as int64_t raw values, never as C enums. A raw value that is no case
  *   is carried as it came; pelto_<enumeration>_is_valid is the checked test. The constants
- *   PELTO_<ENUMERATION>_<CASE> are enumerators of unnamed enums (int constants), expanded from
- *   the tables of <pelto/types/EnumerationTable.h>, the same tables the C++ enumerations come from.
+ *   PELTO_<ENUMERATION>_<CASE> are int64_t macros, usable in #if; the library's build checks each
+ *   against the case of <pelto/types/EnumerationTable.h>, the table its enumerations come from.
  * - Texts are NUL-terminated UTF-8. Each text result states its lifetime: static, or written into
  *   the caller's buffer snprintf-style (the full length is returned, the text is cut to fit).
  * - Lists of numbers cross as pointer + length. A NULL pointer with a length of zero is an empty
@@ -139,7 +139,6 @@
 // NOLINTBEGIN(modernize-deprecated-headers, modernize-use-using)
 
 #include <pelto/export.h>
-#include <pelto/types/EnumerationTable.h>
 #include <pelto/version.h>
 
 #include <stdbool.h>
@@ -168,21 +167,55 @@ PELTO_EXPORT const char* pelto_version_string(void) PELTO_NOEXCEPT;
  * value of a case (negative numbers never are). pelto_<enumeration>_description(raw) returns the
  * case's static upper-case text, and "" (static) for a raw value that is no case; never NULL. */
 
-#define PELTO_ENUMERATION_CONSTANT_(ENUMERATION, NAME, RAW, TEXT)                                  \
-    PELTO_##ENUMERATION##_##NAME = (RAW),
+#define PELTO_STATUS_ERROR_ERROR_NONE INT64_C(0)
+#define PELTO_STATUS_ERROR_ERROR_CAMERA_START INT64_C(1)
+#define PELTO_STATUS_ERROR_ERROR_CAMERA_INTERRUPT INT64_C(2)
 
-/* PELTO_STATUS_ERROR_ERROR_NONE, ... */
-enum { PELTO_STATUS_ERROR_CASES(PELTO_ENUMERATION_CONSTANT_) };
-/* Initialisation outcome: 0 is success, every other case a failure. */
-enum { PELTO_INITIALIZATION_ERROR_CASES(PELTO_ENUMERATION_CONSTANT_) };
-enum { PELTO_TRACKING_STATE_CASES(PELTO_ENUMERATION_CONSTANT_) };
-/* Raw value 1 is no case. */
-enum { PELTO_EYE_MOVEMENT_STATE_CASES(PELTO_ENUMERATION_CONSTANT_) };
-enum { PELTO_SCREEN_STATE_CASES(PELTO_ENUMERATION_CONSTANT_) };
-/* Raw values 2, 3 and 4 are no case. */
-enum { PELTO_CALIBRATION_MODE_CASES(PELTO_ENUMERATION_CONSTANT_) };
-/* No text. Encoded as the bare integer; decoding is pelto_accuracy_criteria_is_valid. */
-enum { PELTO_ACCURACY_CRITERIA_CASES(PELTO_ENUMERATION_CONSTANT_) };
+/// Initialisation outcome: 0 is success, every other case a failure.
+#define PELTO_INITIALIZATION_ERROR_ERROR_NONE INT64_C(0)
+#define PELTO_INITIALIZATION_ERROR_ERROR_INIT INT64_C(1)
+#define PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_PERMISSION INT64_C(2)
+#define PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_UNAVAILABLE INT64_C(3)
+#define PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_CONFIGURATION INT64_C(4)
+#define PELTO_INITIALIZATION_ERROR_ERROR_CAMERA_IN_USE INT64_C(5)
+#define PELTO_INITIALIZATION_ERROR_ERROR_MODEL_MISSING INT64_C(6)
+#define PELTO_INITIALIZATION_ERROR_ERROR_MODEL_CORRUPTED INT64_C(7)
+#define PELTO_INITIALIZATION_ERROR_ERROR_MODEL_INCOMPATIBLE INT64_C(8)
+#define PELTO_INITIALIZATION_ERROR_ERROR_OUT_OF_MEMORY INT64_C(9)
+#define PELTO_INITIALIZATION_ERROR_ERROR_UNSUPPORTED_DEVICE INT64_C(10)
+/// This build carries no gaze engine: every initialisation reports this code.
+#define PELTO_INITIALIZATION_ERROR_ERROR_NO_GAZE_ENGINE INT64_C(11)
+#define PELTO_INITIALIZATION_ERROR_ERROR_ENGINE_START INT64_C(12)
+#define PELTO_INITIALIZATION_ERROR_ERROR_ALREADY_INITIALIZING INT64_C(13)
+#define PELTO_INITIALIZATION_ERROR_ERROR_INVALID_OPTION INT64_C(14)
+#define PELTO_INITIALIZATION_ERROR_ERROR_RESOURCE_MISSING INT64_C(15)
+#define PELTO_INITIALIZATION_ERROR_ERROR_UNSUPPORTED_OS_VERSION INT64_C(16)
+#define PELTO_INITIALIZATION_ERROR_ERROR_INTERNAL INT64_C(17)
+
+#define PELTO_TRACKING_STATE_SUCCESS INT64_C(0)
+#define PELTO_TRACKING_STATE_LOW_CONFIDENCE INT64_C(1)
+#define PELTO_TRACKING_STATE_UNSUPPORTED INT64_C(2)
+#define PELTO_TRACKING_STATE_FACE_MISSING INT64_C(3)
+
+/// Raw value 1 is no case.
+#define PELTO_EYE_MOVEMENT_STATE_FIXATION INT64_C(0)
+#define PELTO_EYE_MOVEMENT_STATE_SACCADE INT64_C(2)
+#define PELTO_EYE_MOVEMENT_STATE_UNKNOWN INT64_C(3)
+
+#define PELTO_SCREEN_STATE_INSIDE_OF_SCREEN INT64_C(0)
+#define PELTO_SCREEN_STATE_OUTSIDE_OF_SCREEN INT64_C(1)
+#define PELTO_SCREEN_STATE_UNKNOWN INT64_C(2)
+
+/// Raw values 2, 3 and 4 are no case.
+#define PELTO_CALIBRATION_MODE_DEFAULT INT64_C(0)
+#define PELTO_CALIBRATION_MODE_ONE_POINT INT64_C(1)
+#define PELTO_CALIBRATION_MODE_FIVE_POINT INT64_C(5)
+#define PELTO_CALIBRATION_MODE_SIX_POINT INT64_C(6)
+
+/// No text. Encoded as the bare integer; decoding is pelto_accuracy_criteria_is_valid.
+#define PELTO_ACCURACY_CRITERIA_CRITERIA_0 INT64_C(0)
+#define PELTO_ACCURACY_CRITERIA_CRITERIA_1 INT64_C(1)
+#define PELTO_ACCURACY_CRITERIA_CRITERIA_2 INT64_C(2)
 
 PELTO_EXPORT bool pelto_status_error_is_valid(int64_t raw_value) PELTO_NOEXCEPT;
 PELTO_EXPORT const char* pelto_status_error_description(int64_t raw_value) PELTO_NOEXCEPT;
@@ -221,12 +254,14 @@ pelto_one_euro_filter_manager_create(int64_t count, double freq, double min_cut_
 /// truncates them and resets the bank on a repeated one (camera clocks); EXACT keeps fractions of
 /// a millisecond and refuses a timestamp not later than the previous one, leaving the bank as it
 /// was (research trackers' clocks).
-enum { PELTO_TIMESTAMP_PRECISION_CASES(PELTO_ENUMERATION_CONSTANT_) };
+#define PELTO_TIMESTAMP_PRECISION_WHOLE_MILLISECONDS INT64_C(0)
+#define PELTO_TIMESTAMP_PRECISION_EXACT INT64_C(1)
 
 /// What a bank takes each channel's rate of change against (DerivativeSource raw values): RAW, the
 /// default, the previous input (the filter as first published); FILTERED, the previous smoothed
 /// value (the filter's authors' current reference).
-enum { PELTO_DERIVATIVE_SOURCE_CASES(PELTO_ENUMERATION_CONSTANT_) };
+#define PELTO_DERIVATIVE_SOURCE_RAW INT64_C(0)
+#define PELTO_DERIVATIVE_SOURCE_FILTERED INT64_C(1)
 
 PELTO_EXPORT bool pelto_timestamp_precision_is_valid(int64_t raw_value) PELTO_NOEXCEPT;
 PELTO_EXPORT const char* pelto_timestamp_precision_description(int64_t raw_value) PELTO_NOEXCEPT;
@@ -641,7 +676,13 @@ PELTO_EXPORT bool pelto_bundle_registry_restore_defaults(void) PELTO_NOEXCEPT;
  * the figures, the grid and the recommendation are those of <pelto/tuning/Tuning.hpp>. */
 
 /// Why a recording cannot be tuned (TuningStatus raw values); pelto_tuning_status_text explains.
-enum { PELTO_TUNING_STATUS_CASES(PELTO_ENUMERATION_CONSTANT_) };
+#define PELTO_TUNING_STATUS_OK INT64_C(0)
+#define PELTO_TUNING_STATUS_TOO_FEW_SAMPLES INT64_C(1)
+#define PELTO_TUNING_STATUS_ALL_REFUSED INT64_C(2)
+#define PELTO_TUNING_STATUS_NO_MOTION INT64_C(3)
+#define PELTO_TUNING_STATUS_NO_MOVEMENTS INT64_C(4)
+#define PELTO_TUNING_STATUS_NO_STILL_PERIODS INT64_C(5)
+#define PELTO_TUNING_STATUS_NO_SETTING_WITHIN_BUDGET INT64_C(6)
 
 PELTO_EXPORT bool pelto_tuning_status_is_valid(int64_t raw_value) PELTO_NOEXCEPT;
 /// The case's name, such as "NO_MOTION"; "" (static) for a value that is no status.

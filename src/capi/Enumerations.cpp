@@ -6,6 +6,7 @@
 #include <pelto/platform/BundleRegistry.hpp>
 #include <pelto/platform/MainQueue.hpp>
 #include <pelto/tuning/Tuning.hpp>
+#include <pelto/types/EnumerationTable.h>
 #include <pelto/types/Enumerations.hpp>
 
 #include "capi/Handles.hpp"
@@ -28,8 +29,22 @@
 namespace pelto::capi {
 namespace {
 
-// The C header's enumeration constants expand from the same tables as the C++ enumerations;
-// its other constants are copies, kept equal to the C++ ones here.
+// The C header's constants are macros (usable in #if): each must be its table's case, and the
+// other constants the C++ ones.
+// NOLINTNEXTLINE(cppcoreguidelines-macro-usage)
+#define PELTO_CHECK_C_CONSTANT(ENUMERATION, NAME, RAW, TEXT)                                       \
+    static_assert(PELTO_##ENUMERATION##_##NAME == (RAW), #NAME " differs from its table");
+PELTO_STATUS_ERROR_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_INITIALIZATION_ERROR_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_TRACKING_STATE_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_EYE_MOVEMENT_STATE_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_SCREEN_STATE_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_CALIBRATION_MODE_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_ACCURACY_CRITERIA_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_TIMESTAMP_PRECISION_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_DERIVATIVE_SOURCE_CASES(PELTO_CHECK_C_CONSTANT)
+PELTO_TUNING_STATUS_CASES(PELTO_CHECK_C_CONSTANT)
+#undef PELTO_CHECK_C_CONSTANT
 static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_COUNT == OneEuroFilterManager::DEFAULT_COUNT);
 static_assert(PELTO_ONE_EURO_FILTER_MANAGER_DEFAULT_FREQUENCY ==
               OneEuroFilterManager::DEFAULT_FREQUENCY);

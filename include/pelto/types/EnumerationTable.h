@@ -3,8 +3,8 @@
 
 /* The cases of every enumeration that crosses Pelto's boundary, one table each, written once:
  * the C++ enumerations and their texts (<pelto/types/Enumerations.hpp>,
- * <pelto/tuning/Tuning.hpp>), the C constants (<pelto/pelto.h>) and the Python enumerations are
- * all expanded from here, so a case added here reaches every one of them.
+ * <pelto/tuning/Tuning.hpp>) and the Python enumerations are expanded from here, and the build
+ * checks the C constants of <pelto/pelto.h> (macros, for the preprocessor's sake) against it.
  *
  * PELTO_<ENUMERATION>_CASES(X) expands X(ENUMERATION, CASE, raw value, text) once per case, in
  * raw-value order. The raw value is a non-negative integer below 64; the text is the case's
