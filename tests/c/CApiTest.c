@@ -150,6 +150,9 @@ static void testFilterOptions(void) {
     CHECK(size > 0 && state != NULL &&
           pelto_one_euro_filter_manager_save_state(clone, state, size - 1) == size &&
           pelto_one_euro_filter_manager_save_state(clone, state, size) == size);
+    pelto_testing_fail_allocations(true); /* no memory for the state: 0, not a size */
+    CHECK(pelto_one_euro_filter_manager_save_state(clone, state, size) == 0);
+    pelto_testing_fail_allocations(false);
     CHECK(pelto_one_euro_filter_manager_restore_state(exact, state, size) &&
           !pelto_one_euro_filter_manager_restore_state(exact, state, size - 1) &&
           !pelto_one_euro_filter_manager_restore_state(NULL, state, size));
