@@ -108,7 +108,6 @@ class SetPass {
             RecordingAnalysis::SweepBuffers& buffers)
         : analysis_(analysis)
         , channels_(analysis.channels_)
-        , real_(sets.size())
         , lanes_((sets.size() + SET_LANES - 1) / SET_LANES * SET_LANES)
         , jitter_(jitter)
         , lags_(lags)
@@ -121,7 +120,8 @@ class SetPass {
         buffers.freshAlpha.resize(lanes_);
         buffers.left.assign(lanes_, 0);
         for (std::size_t s = 0; s < lanes_; ++s) {
-            const OneEuroFilterManager bank = makeBank(1, sets[std::min(s, real_ - 1)], choices);
+            const OneEuroFilterManager bank =
+                makeBank(1, sets[std::min(s, sets.size() - 1)], choices);
             buffers.beta[s] = bank.beta();
             buffers.minCutOff[s] = bank.minCutOff();
             const OneEuroFilter fresh(bank.frequency(), bank.minCutOff(), bank.beta(),
@@ -422,7 +422,6 @@ class SetPass {
 
     const RecordingAnalysis& analysis_;
     std::size_t channels_;
-    std::size_t real_;
     std::size_t lanes_;
     bool jitter_;
     bool lags_;
